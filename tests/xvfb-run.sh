@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Runs a command on a private Xvfb display of its own. Xvfb picks a free
+# display number itself (-displayfd), so parallel tests never collide.
+set -u
+screen=${VANTOR_XVFB_SCREEN:-1920x1080x24}
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+mkfifo "$tmp/displayfd"
+
+Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$tmp/displayfd" 2>"$tmp/xvfb.log" &
+xvfb=$!
+if ! read -r -t 20 number <"$tmp/displayfd"; then
+    echo "Xvfb did not start:" >&2
+    cat "$tmp/xvfb.log" >&2
+    kill "$xvfb" 2>/dev/null
+    exit 1
+fi
+
+export DISPLAY=":$number"
+export QT_QPA_PLATFORM=xcb
+"$@"
+rc=$?
+kill "$xvfb" 2>/dev/null
+wait "$xvfb" 2>/dev/null
+exit $rc
