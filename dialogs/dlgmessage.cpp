@@ -1,7 +1,6 @@
 #include "dlgmessage.h"
 #include "ui_dlgmessage.h"
 
-#include <QCursor>
 #include <QMouseEvent>
 
 #include "stylesheet.h"
@@ -44,7 +43,7 @@ void CDlgMessage::mouseMoveEvent(QMouseEvent *event)
 {
     QDialog::mouseMoveEvent(event);
     if (dragging)
-        move(QCursor::pos() - pressPos);
+        move(event->globalPos() - pressPos);
 }
 
 void CDlgMessage::on_btnTopClose_clicked()

@@ -8,7 +8,7 @@ packages=(
     qtbase5-dev qtbase5-dev-tools qttools5-dev-tools
     libvlc-dev libvlc-bin vlc-plugin-base vlc-plugin-video-output
     ffmpeg
-    xvfb xauth
+    xvfb xauth x11-utils
     fonts-wqy-microhei
     librsvg2-bin
     clang libclang-rt-14-dev
