@@ -10,7 +10,7 @@ packages=(
     ffmpeg
     xvfb xauth x11-utils
     fonts-wqy-microhei
-    librsvg2-bin
+    librsvg2-bin icoutils
     clang libclang-rt-14-dev
 )
 
