@@ -1,0 +1,249 @@
+#include <QtTest>
+
+#include "avsettings.h"
+#include "avsettingsprinter.h"
+#include "catalogue.h"
+#include "transcodecommand.h"
+
+// Runs every combination the catalogue offers through Debian's ffmpeg 5.1, with
+// the argument vector exactly as the jobs build it, and checks which ones give
+// a usable file.
+
+namespace {
+
+enum Outcome { Works, Refused, Undecodable, TimestampsRewritten };
+
+const char *outcomeName(int outcome)
+{
+    static const char *const names[] = {"works", "refused", "undecodable", "timestamps rewritten"};
+    return names[outcome];
+}
+
+// What ffmpeg 5.1 cannot produce although the catalogue offers it. The first
+// matching line wins; -1 matches any value, an empty source any source.
+struct KnownFailure
+{
+    const char *sourceSuffix;
+    int container;
+    int videoCodec;
+    int audioCodec;
+    int level;
+    Outcome outcome;
+    const char *message;
+};
+
+const KnownFailure knownFailures[] = {
+    {"", 1, 0, -1, -1, Refused, "Codec mpeg4 is not supported in the official FLV"},
+    {"", 1, -1, 1, 0, Refused, "FLV does not support sample rate 24000"},
+    {"", 2, 3, -1, -1, Undecodable, "Invalid buffer size, packet size"},
+    // H.264 copied out of .mkv keeps its length-prefixed form, which .avi cannot hold.
+    {".mkv", 2, 6, -1, -1, Refused, "H.264 bitstream malformed, no startcode found"},
+    // Copying 25 fps into .avi at a lower frame rate only relabels the frames.
+    {".mp4", 2, 6, -1, 0, Undecodable, "non monotonically increasing dts to muxer"},
+    {".mp4", 2, 6, -1, 1, TimestampsRewritten, "Non-monotonous DTS in output stream"},
+};
+
+const KnownFailure *knownFailure(const QString &suffix, const AVSettings &s)
+{
+    auto matches = [](int wanted, int value) { return wanted == -1 || wanted == value; };
+    for (const KnownFailure &known : knownFailures) {
+        if ((known.sourceSuffix[0] == '\0' || suffix == QLatin1String(known.sourceSuffix))
+            && matches(known.container, s.container) && matches(known.videoCodec, s.videoCodec)
+            && matches(known.audioCodec, s.audioCodec) && matches(known.level, s.videoQuality))
+            return &known;
+    }
+    return nullptr;
+}
+
+struct Run
+{
+    int exitCode = -1;
+    QByteArray output;
+};
+
+Run runProgram(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    Run run;
+    if (process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit)
+        run.exitCode = process.exitCode();
+    run.output = process.readAll();
+    return run;
+}
+
+QByteArray tail(const QByteArray &text)
+{
+    return text.right(600);
+}
+
+// What a stream ends up as after each encoder name (copy keeps the source's).
+QString producedCodec(const QByteArray &encoder, bool video)
+{
+    static const QHash<QByteArray, QString> names{
+        {"mpeg4", "mpeg4"}, {"libxvid", "mpeg4"}, {"libx264", "h264"}, {"libx265", "hevc"},
+        {"wmv2", "wmv2"},   {"flv", "flv1"},      {"aac", "aac"},      {"mp3", "mp3"},
+        {"wmav2", "wmav2"},
+    };
+    if (encoder == "copy")
+        return video ? QStringLiteral("h264") : QStringLiteral("aac");
+    return names.value(encoder);
+}
+
+} // namespace
+
+class TestFfmpegAcceptance final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void combination_data();
+    void combination();
+
+private:
+    QString makeSource(const QString &suffix);
+    void checkStreams(const QString &file, const AVSettings &settings);
+
+    QTemporaryDir workDir;
+    QString ffmpeg;
+    QString ffprobe;
+    QHash<QString, QString> sources;
+};
+
+void TestFfmpegAcceptance::initTestCase()
+{
+    initCatalogue();
+    ffmpeg = QStandardPaths::findExecutable(QString::fromUtf8(transcoderProgramName()));
+    ffprobe = QStandardPaths::findExecutable(QStringLiteral("ffprobe"));
+    QVERIFY2(!ffmpeg.isEmpty() && !ffprobe.isEmpty(), "ffmpeg and ffprobe must be on PATH");
+    QVERIFY(workDir.isValid());
+    QVERIFY(QDir(workDir.path()).mkpath(QStringLiteral("out")));
+    for (const QString &suffix : {QStringLiteral(".mp4"), QStringLiteral(".mkv")})
+        sources.insert(suffix, makeSource(suffix));
+}
+
+// One second at 160x120 and 25 fps with a mono tone; the name holds a space,
+// a double quote and Chinese so that every run also proves the paths survive.
+QString TestFfmpegAcceptance::makeSource(const QString &suffix)
+{
+    const QString path = workDir.filePath(QStringLiteral("片段 \"一\" 1") + suffix);
+    const Run run = runProgram(ffmpeg, {"-v", "error", "-y",
+                                        "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1",
+                                        "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=1",
+                                        "-c:v", "libx264", "-c:a", "aac", "-shortest", path});
+    if (run.exitCode != 0 || !QFileInfo::exists(path))
+        qFatal("cannot generate the source clip: %s", run.output.constData());
+    return path;
+}
+
+void TestFfmpegAcceptance::combination_data()
+{
+    QTest::addColumn<QString>("sourceSuffix");
+    QTest::addColumn<AVSettings>("settings");
+
+    // Every offered codec pair of every container at the four level pairs; the
+    // .mkv source only where it makes a difference, the copied H.264.
+    for (const QString &suffix : {QStringLiteral(".mp4"), QStringLiteral(".mkv")}) {
+        for (const auto &container : containerExtensions) {
+            for (int video : offeredVideoCodecs(container.first)) {
+                if (suffix == QLatin1String(".mkv") && video != 6)
+                    continue;
+                for (int audio : offeredAudioCodecs(container.first)) {
+                    for (int level = 0; level < 4; ++level) {
+                        AVSettings settings = makeAVSettings(container.first, level, level);
+                        settings.videoCodec = video;
+                        settings.audioCodec = audio;
+                        QTest::addRow("%s to %s %s+%s level %d", qPrintable(suffix),
+                                      container.second.constData(),
+                                      videoCodecIds.at(video).constData(),
+                                      audioCodecIds.at(audio).constData(), level)
+                            << suffix << settings;
+                    }
+                }
+            }
+        }
+    }
+}
+
+void TestFfmpegAcceptance::combination()
+{
+    QFETCH(QString, sourceSuffix);
+    QFETCH(AVSettings, settings);
+
+    const QString source = sources.value(sourceSuffix);
+    const QFileInfo sourceInfo(source);
+    TranscodeCommand command(settings);
+    command.inputPath = source.toUtf8();
+    command.outputPath = makeOutputPath(workDir.filePath(QStringLiteral("out")).toUtf8(),
+                                        sourceInfo.completeBaseName().toUtf8(),
+                                        "." + sourceInfo.suffix().toUtf8(), settings.container);
+    const QString output = QString::fromUtf8(command.outputPath);
+    QFile::remove(output);
+
+    QStringList arguments;
+    for (const QByteArray &argument : command.arguments().mid(1))
+        arguments << QString::fromUtf8(argument);
+    const Run conversion = runProgram(ffmpeg, arguments);
+
+    Outcome outcome = Works;
+    QByteArray evidence = conversion.output;
+    if (conversion.exitCode != 0) {
+        outcome = Refused;
+    } else {
+        QVERIFY2(QFileInfo::exists(output), "ffmpeg exited 0 without the output file");
+        const Run readBack = runProgram(ffmpeg, {"-v", "error", "-i", output, "-f", "null", "-"});
+        if (readBack.exitCode != 0 || !readBack.output.isEmpty()) {
+            outcome = Undecodable;
+            evidence = readBack.output;
+        } else if (conversion.output.contains("Non-monotonous DTS")) {
+            outcome = TimestampsRewritten;
+        }
+    }
+
+    const KnownFailure *known = knownFailure(sourceSuffix, settings);
+    const Outcome expected = known ? known->outcome : Works;
+    QVERIFY2(outcome == expected,
+             QByteArray(QByteArray("got ") + outcomeName(outcome) + ", expected "
+                        + outcomeName(expected) + "\n" + command.commandLine() + "\n"
+                        + tail(evidence)).constData());
+    if (known) {
+        QVERIFY2(evidence.contains(known->message), tail(evidence).constData());
+        return;
+    }
+    checkStreams(output, settings);
+}
+
+// The file holds the codecs, sample rate and frame rate the vector asked for.
+void TestFfmpegAcceptance::checkStreams(const QString &file, const AVSettings &settings)
+{
+    const Run probe = runProgram(ffprobe, {"-v", "error", "-of", "json", "-show_entries",
+                                           "stream=codec_type,codec_name,sample_rate,r_frame_rate",
+                                           file});
+    QCOMPARE(probe.exitCode, 0);
+    const QJsonArray streams = QJsonDocument::fromJson(probe.output).object().value("streams").toArray();
+    QCOMPARE(streams.size(), 2);
+
+    const QByteArray videoEncoder = videoCodecIds.at(settings.videoCodec);
+    const QByteArray audioEncoder = audioCodecIds.at(settings.audioCodec);
+    for (const QJsonValue &value : streams) {
+        const QJsonObject stream = value.toObject();
+        if (stream.value("codec_type").toString() == QLatin1String("video")) {
+            QCOMPARE(stream.value("codec_name").toString(), producedCodec(videoEncoder, true));
+            if (videoEncoder != "copy") {
+                const int rate = settings.frameRate == -1 ? 25 : settings.frameRate;
+                QCOMPARE(stream.value("r_frame_rate").toString(), QStringLiteral("%1/1").arg(rate));
+            }
+        } else {
+            QCOMPARE(stream.value("codec_name").toString(), producedCodec(audioEncoder, false));
+            const int rate = settings.sampleRate == -1 || audioEncoder == "copy" ? 44100
+                                                                                  : settings.sampleRate;
+            QCOMPARE(stream.value("sample_rate").toString(), QString::number(rate));
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(TestFfmpegAcceptance)
+#include "tst_ffmpegacceptance.moc"

@@ -1,0 +1,226 @@
+#include <QtTest>
+
+#include "avsettings.h"
+#include "avsettingsprinter.h"
+#include "catalogue.h"
+#include "transcodecommand.h"
+
+namespace {
+
+#ifdef Q_OS_WIN
+const QByteArray program = QByteArrayLiteral("ffmpeg.exe");
+#else
+const QByteArray program = QByteArrayLiteral("ffmpeg");
+#endif
+
+QByteArrayList split(const QByteArray &options)
+{
+    return options.isEmpty() ? QByteArrayList() : options.split(' ');
+}
+
+} // namespace
+
+class TestTranscodeCommand final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void workedExamples_data();
+    void workedExamples();
+    void options_data();
+    void options();
+    void unusualPaths_data();
+    void unusualPaths();
+    void outputPath_data();
+    void outputPath();
+    void sameBaseNameSameOutput();
+};
+
+void TestTranscodeCommand::initTestCase()
+{
+    initCatalogue();
+}
+
+void TestTranscodeCommand::workedExamples_data()
+{
+    QTest::addColumn<AVSettings>("settings");
+    QTest::addColumn<QByteArray>("line");
+
+    QTest::newRow("default record")
+        << makeAVSettings(0, 1, 1)
+        << program + " -y -i \"D:/Videos/clip.mkv\" -crf 24 -r 18 -c:v libx264 -ar 44100 "
+                     "-b:a 128k -c:a aac \"C:/Users/me/Videos/Vantor转码-clip.mp4\"";
+    QTest::newRow(".wmv, both levels 默认")
+        << makeAVSettings(3, 3, 3)
+        << program + " -y -i \"D:/Videos/clip.mkv\" -c:v wmv2 -c:a wmav2 "
+                     "\"C:/Users/me/Videos/Vantor转码-clip.wmv\"";
+}
+
+void TestTranscodeCommand::workedExamples()
+{
+    QFETCH(AVSettings, settings);
+    QFETCH(QByteArray, line);
+
+    TranscodeCommand command(settings);
+    command.inputPath = "D:/Videos/clip.mkv";
+    command.outputPath = makeOutputPath("C:/Users/me/Videos", "clip", ".mkv", settings.container);
+    QCOMPARE(command.commandLine(), line);
+}
+
+void TestTranscodeCommand::options_data()
+{
+    QTest::addColumn<AVSettings>("settings");
+    QTest::addColumn<QByteArray>("options");
+
+    const AVSettings base = makeAVSettings(0, 1, 1);
+    auto with = [&base](auto change) {
+        AVSettings s = base;
+        change(s);
+        return s;
+    };
+
+    QTest::newRow("libx264: CRF wins over bitrate")
+        << base << QByteArray("-crf 24 -r 18 -c:v libx264 -ar 44100 -b:a 128k -c:a aac");
+    QTest::newRow("mpeg4: bitrate, never CRF")
+        << with([](AVSettings &s) { s.videoCodec = 0; })
+        << QByteArray("-b:v 512k -r 18 -c:v mpeg4 -ar 44100 -b:a 128k -c:a aac");
+    QTest::newRow("libx265 without CRF: bitrate")
+        << with([](AVSettings &s) { s.videoCodec = 3; s.crf = -1; s.videoBitrate = 1024; })
+        << QByteArray("-b:v 1024k -r 18 -c:v libx265 -ar 44100 -b:a 128k -c:a aac");
+    QTest::newRow("libx265 with CRF")
+        << with([](AVSettings &s) { s.videoCodec = 3; s.crf = 18; })
+        << QByteArray("-crf 18 -r 18 -c:v libx265 -ar 44100 -b:a 128k -c:a aac");
+    QTest::newRow("libx264 without CRF or bitrate")
+        << with([](AVSettings &s) { s.crf = -1; s.videoBitrate = -1; })
+        << QByteArray("-r 18 -c:v libx264 -ar 44100 -b:a 128k -c:a aac");
+    QTest::newRow("libxvid with only a CRF: no rate option")
+        << with([](AVSettings &s) { s.videoCodec = 1; s.videoBitrate = -1; })
+        << QByteArray("-r 18 -c:v libxvid -ar 44100 -b:a 128k -c:a aac");
+    QTest::newRow("copy keeps the other video options")
+        << with([](AVSettings &s) { s.videoCodec = 6; s.audioCodec = 3; s.resolution = 1; })
+        << QByteArray("-s 1280x720 -b:v 512k -r 18 -c:v copy -ar 44100 -b:a 128k -c:a copy");
+    QTest::newRow("resolution 0")
+        << with([](AVSettings &s) { s.resolution = 0; })
+        << QByteArray("-s 1920x1080 -crf 24 -r 18 -c:v libx264 -ar 44100 -b:a 128k -c:a aac");
+    QTest::newRow("resolution 4 has no entry")
+        << with([](AVSettings &s) { s.resolution = 4; })
+        << QByteArray("-crf 24 -r 18 -c:v libx264 -ar 44100 -b:a 128k -c:a aac");
+    QTest::newRow("video level 默认")
+        << makeAVSettings(0, 3, 1) << QByteArray("-c:v libx264 -ar 44100 -b:a 128k -c:a aac");
+    QTest::newRow("audio level 默认")
+        << makeAVSettings(0, 1, 3) << QByteArray("-crf 24 -r 18 -c:v libx264 -c:a aac");
+    QTest::newRow("low levels in .flv")
+        << makeAVSettings(1, 0, 0)
+        << QByteArray("-crf 32 -r 12 -c:v libx264 -ar 24000 -b:a 32k -c:a aac");
+    QTest::newRow("high levels in .avi")
+        << makeAVSettings(2, 2, 2)
+        << QByteArray("-crf 18 -r 30 -c:v libx264 -ar 48000 -b:a 256k -c:a mp3");
+    QTest::newRow("unknown codec keys write no codec")
+        << with([](AVSettings &s) { s.videoCodec = 7; s.audioCodec = -1; })
+        << QByteArray("-b:v 512k -r 18 -ar 44100 -b:a 128k");
+}
+
+void TestTranscodeCommand::options()
+{
+    QFETCH(AVSettings, settings);
+    QFETCH(QByteArray, options);
+
+    TranscodeCommand command(settings);
+    command.inputPath = "/src/in.mkv";
+    command.outputPath = "/out/out.mp4";
+
+    QByteArray line = program + " -y -i \"/src/in.mkv\" ";
+    if (!options.isEmpty())
+        line += options + ' ';
+    line += "\"/out/out.mp4\"";
+    QCOMPARE(command.commandLine(), line);
+
+    const QByteArrayList arguments = QByteArrayList{program, "-y", "-i", "/src/in.mkv"}
+        + split(options) + QByteArrayList{"/out/out.mp4"};
+    QCOMPARE(command.arguments(), arguments);
+    QCOMPARE(command.settings, settings);
+}
+
+void TestTranscodeCommand::unusualPaths_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("output");
+
+    QTest::newRow("spaces") << QByteArray("/home/me/My Videos/a  b.mkv")
+                            << QByteArray("/home/me/Out Dir/Vantor转码-a  b.mp4");
+    QTest::newRow("Chinese") << QByteArray("/视频/片段 一.mkv")
+                             << QByteArray("/输出/Vantor转码-片段 一.mp4");
+    QTest::newRow("double quote that would add options")
+        << QByteArray("/tmp/a\" -f null \"b.mkv") << QByteArray("/tmp/Vantor转码-x\".mp4");
+    QTest::newRow("leading dash") << QByteArray("-i.mkv") << QByteArray("/o/-y.mp4");
+}
+
+void TestTranscodeCommand::unusualPaths()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, output);
+
+    TranscodeCommand command(makeAVSettings(3, 3, 3));
+    command.inputPath = input;
+    command.outputPath = output;
+
+    // The readable line keeps the paths verbatim inside plain quotes.
+    QCOMPARE(command.commandLine(), program + " -y -i \"" + input + "\" -c:v wmv2 -c:a wmav2 \""
+                                        + output + '"');
+    // The vector keeps each path one element, whatever it holds.
+    QCOMPARE(command.arguments(), (QByteArrayList{program, "-y", "-i", input, "-c:v", "wmv2",
+                                                  "-c:a", "wmav2", output}));
+}
+
+void TestTranscodeCommand::outputPath_data()
+{
+    QTest::addColumn<QByteArray>("directory");
+    QTest::addColumn<QByteArray>("baseName");
+    QTest::addColumn<QByteArray>("sourceExtension");
+    QTest::addColumn<int>("container");
+    QTest::addColumn<QByteArray>("path");
+
+    QTest::newRow("a.b.mkv to .mp4") << QByteArray("/out") << QByteArray("a.b") << QByteArray(".mkv")
+                                      << 0 << QByteArray("/out/Vantor转码-a.b.mp4");
+    QTest::newRow("to .wmv") << QByteArray("C:/Users/me/Videos") << QByteArray("clip")
+                              << QByteArray(".mkv") << 3
+                              << QByteArray("C:/Users/me/Videos/Vantor转码-clip.wmv");
+    QTest::newRow("container 7 keeps .rmvb") << QByteArray("/out") << QByteArray("clip")
+                                              << QByteArray(".rmvb") << 7
+                                              << QByteArray("/out/Vantor转码-clip.rmvb");
+    QTest::newRow("container -1 keeps .MKV") << QByteArray("/out") << QByteArray("Clip")
+                                              << QByteArray(".MKV") << -1
+                                              << QByteArray("/out/Vantor转码-Clip.MKV");
+    QTest::newRow("Chinese directory and name") << QByteArray("/home/我/视频") << QByteArray("片段")
+                                                 << QByteArray(".flv") << 1
+                                                 << QByteArray("/home/我/视频/Vantor转码-片段.flv");
+    QTest::newRow("trailing slash doubles") << QByteArray("/out/") << QByteArray("a")
+                                             << QByteArray(".mkv") << 2
+                                             << QByteArray("/out//Vantor转码-a.avi");
+#ifndef Q_OS_WIN
+    QTest::newRow("backslash is part of the name") << QByteArray("/out") << QByteArray("a\\b")
+                                                    << QByteArray(".mkv") << 0
+                                                    << QByteArray("/out/Vantor转码-a\\b.mp4");
+#endif
+}
+
+void TestTranscodeCommand::outputPath()
+{
+    QFETCH(QByteArray, directory);
+    QFETCH(QByteArray, baseName);
+    QFETCH(QByteArray, sourceExtension);
+    QFETCH(int, container);
+    QFETCH(QByteArray, path);
+
+    QCOMPARE(makeOutputPath(directory, baseName, sourceExtension, container), path);
+}
+
+void TestTranscodeCommand::sameBaseNameSameOutput()
+{
+    // The later job overwrites the earlier one's result.
+    QCOMPARE(makeOutputPath("/out", "clip", ".mkv", 0), makeOutputPath("/out", "clip", ".avi", 0));
+}
+
+QTEST_GUILESS_MAIN(TestTranscodeCommand)
+#include "tst_transcodecommand.moc"
