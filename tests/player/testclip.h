@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+// Writes a clip of colour bars with a 440 Hz tone, so the centre of every
+// frame is the green bar.
+inline bool makeTestClip(const QString &path, int seconds)
+{
+    const QString length = QString::number(seconds);
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), {
+        "-hide_banner", "-loglevel", "error", "-y",
+        "-f", "lavfi", "-i", "smptebars=size=320x240:rate=25:duration=" + length,
+        "-f", "lavfi", "-i", "sine=frequency=440:duration=" + length,
+        "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p",
+        "-c:a", "aac", "-shortest", path});
+    return ffmpeg.waitForFinished(60000) && ffmpeg.exitStatus() == QProcess::NormalExit
+        && ffmpeg.exitCode() == 0;
+}
