@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QtGlobal>
+
+class QString;
+
+// One transcoder child and the pipe that carries both its standard output and
+// its standard error. The owner drives it from a timer; nothing here waits for
+// the child except stop(), which waits for a child it has just killed.
+class TranscodeProcess final
+{
+    Q_DISABLE_COPY_MOVE(TranscodeProcess)
+
+public:
+    TranscodeProcess() = default;
+    // A child still alive is killed and collected: it never outlives its owner.
+    ~TranscodeProcess();
+
+    // Starts arguments[0] with the whole vector as its argument list, standard
+    // input on /dev/null. A program containing '/' is used as given; a bare
+    // name is looked up beside the running executable, then on PATH.
+    // 0; -1 no program; -101 no pipe; -102 the program cannot be found or
+    // started; -103 the previous child is still alive.
+    int start(const QList<QByteArray> &arguments);
+    // The same from one command line, split at spaces outside double quotes,
+    // the enclosing quotes removed (the line never holds escaped quotes).
+    int startCommandLine(const QString &commandLine);
+
+    // Reads at most capacity bytes of what the child has written, never
+    // waiting: 0 with the count, which is 0 when nothing is there yet; 102 at
+    // the end of output (the pipe is then closed); -104 no pipe; -1 no buffer,
+    // no count or a capacity below 1.
+    int readOutput(char *buffer, int capacity, int *count);
+
+    // Closes the pipe, kills the child and collects it: 0; 102 when nothing
+    // was running. A child that closed its output but has not exited yet is
+    // still running here.
+    int stop();
+
+    // Collects a child that has ended, without waiting; true once no child
+    // remains.
+    bool reapChild();
+
+    // The pipe is open.
+    bool isRunning() const { return running; }
+    // The last child collected exited by itself with status 0.
+    bool exitedCleanly() const { return cleanExit; }
+
+private:
+    int spawn(const QByteArray &programPath, const QList<QByteArray> &arguments);
+    int readAvailable(char *buffer, int capacity, int *count);
+    void closeReadEnd();
+    bool collect(bool wait);
+
+    int readEnd = -1;
+    bool running = false;
+    int pid = 0;
+    bool cleanExit = false;
+};
+
+// The file a program name starts: a name containing '/' as given, a bare name
+// beside the running executable first, then on PATH. Empty when there is no
+// executable file there.
+QByteArray findProgram(const QByteArray &program);

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QList>
+#include <QString>
+
+#include <unistd.h>
+
+// Helpers shared by the job tests: fake transcoders and a look at the
+// process table.
+
+struct ChildProcess
+{
+    int pid;
+    char state;
+};
+
+// The direct children of this process, read from /proc.
+inline QList<ChildProcess> childProcesses()
+{
+    QList<ChildProcess> children;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &entry : entries) {
+        bool numeric = false;
+        const int pid = entry.toInt(&numeric);
+        if (!numeric)
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (comm) state ppid ...": comm may hold spaces and parentheses.
+        const QByteArray line = stat.readAll();
+        const int close = line.lastIndexOf(')');
+        const QList<QByteArray> fields = line.mid(close + 2).split(' ');
+        if (close < 0 || fields.size() < 2)
+            continue;
+        if (fields.at(1).toInt() == getpid())
+            children << ChildProcess{pid, fields.at(0).isEmpty() ? '?' : fields.at(0).at(0)};
+    }
+    return children;
+}
+
+inline int zombieChildren()
+{
+    int zombies = 0;
+    for (const ChildProcess &child : childProcesses())
+        zombies += child.state == 'Z';
+    return zombies;
+}
+
+// Writes an executable shell script; returns its path as UTF-8.
+inline QByteArray writeScript(const QString &dir, const QString &name, const QByteArray &body)
+{
+    const QString path = dir + '/' + name;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return {};
+    file.write("#!/bin/sh\n" + body + '\n');
+    file.close();
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path.toUtf8();
+}

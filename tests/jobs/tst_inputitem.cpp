@@ -1,0 +1,390 @@
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+#include "avsettings.h"
+#include "catalogue.h"
+#include "inputitem.h"
+#include "jobstestsupport.h"
+
+namespace {
+
+// The fake transcoders take the real argument vector; the output path is its
+// last element.
+const QByteArray lastArgument = "for a; do out=$a; done\n";
+const QByteArray halfway =
+    "printf 'Input #0\\n  Duration: 00:00:10.00, start: 0.000000\\n'\n"
+    "printf 'frame=  1 fps=0.0 time=00:00:05.00 bitrate=N/A\\r'\n";
+const QByteArray closingStats = "printf '[libx264 @ 0x1] kb/s:300.5\\n'\n";
+
+QString text(const QLabel *label)
+{
+    return label->text();
+}
+
+} // namespace
+
+class TestInputItem : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void sizeAndName_data();
+    void sizeAndName();
+    void missingFileIsRefused();
+    void outputPath_data();
+    void outputPath();
+    void endOfJob_data();
+    void endOfJob();
+    void cancel_data();
+    void cancel();
+    void restartAfterErrorClearsErrorText();
+    void startWhileRunningChangesNothing();
+    void failedStartChangesNothing();
+    void deleteButtonInAnyState();
+    void destroyingRunningItemKillsChild();
+    void oneTickDrainsThePipe();
+
+private:
+    std::unique_ptr<InputItem> makeItem(const QByteArray &program, const QString &name = "clip.mkv");
+    QByteArray script(const QString &name, const QByteArray &body);
+
+    QTemporaryDir dir;
+    QString sources;
+    QByteArray succeeding;
+    QByteArray failing;
+    QByteArray stalling;
+};
+
+void TestInputItem::initTestCase()
+{
+    QVERIFY(dir.isValid());
+    initCatalogue();
+    QVERIFY(QDir(dir.path()).mkpath("out"));
+    QVERIFY(QDir(dir.path()).mkpath("src"));
+    outputDir = (dir.path() + "/out").toUtf8();
+    sources = dir.path() + "/src/";
+    succeeding = script("succeeding", lastArgument + halfway + "printf x > \"$out\"\n" + closingStats);
+    failing = script("failing", lastArgument +
+                     "printf x > \"$out\"\n"
+                     "printf 'in.mp4: Invalid data found when processing input\\n'\nexit 1");
+    stalling = script("stalling", lastArgument + "printf partial > \"$out\"\n" + halfway +
+                      "exec sleep 30");
+}
+
+void TestInputItem::cleanup()
+{
+    QCOMPARE(childProcesses().size(), 0);
+}
+
+QByteArray TestInputItem::script(const QString &name, const QByteArray &body)
+{
+    return writeScript(dir.path(), name, body);
+}
+
+std::unique_ptr<InputItem> TestInputItem::makeItem(const QByteArray &program, const QString &name)
+{
+    QFile source(sources + name);
+    if (!source.exists() && source.open(QIODevice::WriteOnly))
+        source.write("source");
+    source.close();
+    auto item = std::make_unique<InputItem>(nullptr);
+    if (item->setInputFile((sources + name).toUtf8(), makeAVSettings(0, 1, 1)) != 0)
+        return nullptr;
+    item->setTranscoderProgram(program);
+    return item;
+}
+
+void TestInputItem::sizeAndName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<qint64>("bytes");
+    QTest::addColumn<QString>("sizeText");
+    QTest::newRow("one and a half MiB") << "a.mp4" << qint64(1572864) << "大小:1.5 MB";
+    QTest::newRow("empty file") << "空文件.mkv" << qint64(0) << "大小:0.0 MB";
+    QTest::newRow("ten million bytes") << "my clip.avi" << qint64(10000000) << "大小:9.5 MB";
+}
+
+void TestInputItem::sizeAndName()
+{
+    QFETCH(QString, name);
+    QFETCH(qint64, bytes);
+    QFETCH(QString, sizeText);
+    QFile file(sources + name);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QVERIFY(file.resize(bytes));
+    file.close();
+
+    InputItem item(nullptr);
+    QCOMPARE(item.size(), QSize(398, 48));
+    QVERIFY(item.styleSheet().contains("QWidget#InputItem"));
+    QCOMPARE(text(item.findChild<QLabel *>("status")), QStringLiteral("等待转码..."));
+    QCOMPARE(item.findChild<QProgressBar *>("progressBar")->value(), 0);
+    const QByteArray path = file.fileName().toUtf8();
+    QCOMPARE(item.setInputFile(path, makeAVSettings(1, 2, 0)), 0);
+    QCOMPARE(text(item.findChild<QLabel *>("filesize")), sizeText);
+    QCOMPARE(text(item.findChild<QLabel *>("filename")), name);
+    QCOMPARE(item.inputPath(), path);
+    QCOMPARE(item.settings(), makeAVSettings(1, 2, 0));
+}
+
+void TestInputItem::missingFileIsRefused()
+{
+    InputItem item(nullptr);
+    const QString before = text(item.findChild<QLabel *>("filesize"));
+    QCOMPARE(item.setInputFile((sources + "absent.mp4").toUtf8(), makeAVSettings(0, 1, 1)), -202);
+    QCOMPARE(item.setInputFile(sources.toUtf8(), makeAVSettings(0, 1, 1)), -202);
+    QCOMPARE(text(item.findChild<QLabel *>("filesize")), before);
+    QVERIFY(item.inputPath().isEmpty());
+}
+
+void TestInputItem::outputPath_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("container");
+    QTest::addColumn<QString>("output");
+    QTest::newRow("last dot only") << "movie.part1.mkv" << 0 << "Vantor转码-movie.part1.mp4";
+    QTest::newRow("unknown container keeps the extension") << "movie.part1.mkv" << 7
+                                                           << "Vantor转码-movie.part1.mkv";
+    QTest::newRow("no extension") << "noext" << 7 << "Vantor转码-noext.";
+    QTest::newRow("spaces and CJK") << "我的 视频.flv" << 2 << "Vantor转码-我的 视频.avi";
+}
+
+void TestInputItem::outputPath()
+{
+    QFETCH(QString, name);
+    QFETCH(int, container);
+    QFETCH(QString, output);
+    auto item = makeItem(succeeding, name);
+    QVERIFY(item);
+    applyContainer(item->settings(), container);
+    QSignalSpy done(item.get(), &InputItem::ItemConvertDone);
+    QCOMPARE(item->startConvert(), 0);
+    const QString expected = QString::fromUtf8(outputDir) + '/' + output;
+    QCOMPARE(QString::fromUtf8(item->outputPath()), expected);
+    QTRY_COMPARE(done.count(), 1);
+    // The transcoder got the same path as its output argument.
+    QVERIFY(QFile::exists(expected));
+    QFile::remove(expected);
+}
+
+void TestInputItem::endOfJob_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QByteArray>("errorText");
+    QTest::addColumn<int>("bar");
+
+    const QString doneText = QStringLiteral("转码完成   ");
+    const QString errorText = QStringLiteral("转码错误   ");
+    const QByteArray vague = "模糊信息\n";
+    QTest::newRow("progress and closing stats") << halfway + closingStats << 2 << doneText
+                                                << QByteArray() << 100;
+    QTest::newRow("known error after a percentage")
+        << halfway + "sleep 0.3\nprintf 'Invalid data found when processing input\\n'\n" + closingStats
+        << 4 << errorText << QByteArray("未识别的输入文件格式！\n") << 50;
+    QTest::newRow("error marker cut between reads")
+        << halfway + "printf '[h264] frame decoding fa'\nsleep 0.5\nprintf 'iled: x\\n'\n" + closingStats
+        << 4 << errorText << QByteArray("帧解码错误-Error\n") << 50;
+    QTest::newRow("failing exit after progress") << halfway + closingStats + "exit 1" << 4
+                                                 << errorText << vague << 50;
+    QTest::newRow("killed after progress") << halfway + closingStats + "kill -KILL $$" << 4
+                                           << errorText << vague << 50;
+    QTest::newRow("output closed, clean exit later")
+        << halfway + closingStats + "exec >&- 2>&-\nsleep 0.5\nexit 0" << 2 << doneText
+        << QByteArray() << 100;
+    QTest::newRow("output closed, failing exit later")
+        << halfway + closingStats + "exec >&- 2>&-\nsleep 0.5\nexit 1" << 4 << errorText << vague
+        << 50;
+    QTest::newRow("nothing recognisable") << QByteArray("echo hello") << 4 << errorText << vague
+                                          << 0;
+}
+
+void TestInputItem::endOfJob()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(int, state);
+    QFETCH(QString, status);
+    QFETCH(QByteArray, errorText);
+    QFETCH(int, bar);
+
+    auto item = makeItem(script("job", body));
+    QVERIFY(item);
+    QSignalSpy done(item.get(), &InputItem::ItemConvertDone);
+    QCOMPARE(item->startConvert(), 0);
+    QCOMPARE(text(item->findChild<QLabel *>("status")), QStringLiteral("正在转码..."));
+    QTRY_COMPARE(done.count(), 1);
+    QCOMPARE(done.first().first().value<InputItem *>(), item.get());
+    QCOMPARE(item->convertState(), state);
+    QCOMPARE(text(item->findChild<QLabel *>("status")), status);
+    QCOMPARE(item->errorText(), errorText);
+    QCOMPARE(item->findChild<QProgressBar *>("progressBar")->value(), bar);
+    // The poll has stopped, so the job cannot end a second time.
+    QVERIFY(!item->findChild<QTimer *>()->isActive());
+    QCOMPARE(zombieChildren(), 0);
+}
+
+void TestInputItem::cancel_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<bool>("outputKept");
+    QTest::newRow("waiting") << "waiting" << 0 << "转码取消   " << false;
+    QTest::newRow("converting") << "converting" << 0 << "转码取消   " << false;
+    QTest::newRow("done") << "done" << 102 << "转码完成   " << true;
+    QTest::newRow("error") << "error" << 0 << "转码取消   " << true;
+    QTest::newRow("cancelled") << "cancelled" << 0 << "转码取消   " << false;
+}
+
+void TestInputItem::cancel()
+{
+    QFETCH(QString, before);
+    QFETCH(int, result);
+    QFETCH(QString, status);
+    QFETCH(bool, outputKept);
+
+    const QByteArray program =
+        before == "done" ? succeeding : before == "error" ? failing : stalling;
+    auto item = makeItem(program);
+    QVERIFY(item);
+    QSignalSpy done(item.get(), &InputItem::ItemConvertDone);
+    if (before != "waiting" && before != "cancelled") {
+        QCOMPARE(item->startConvert(), 0);
+        if (before == "converting")
+            QTRY_VERIFY(QFile::exists(QString::fromUtf8(item->outputPath())));
+        else
+            QTRY_COMPARE(done.count(), 1);
+    }
+    if (before == "cancelled")
+        QCOMPARE(item->stopConvert(), 0);
+
+    QCOMPARE(item->stopConvert(), result);
+    QCOMPARE(text(item->findChild<QLabel *>("status")), status);
+    QCOMPARE(item->convertState(), result == 102 ? 2 : 3);
+    const QString output = QString::fromUtf8(item->outputPath());
+    QCOMPARE(!output.isEmpty() && QFile::exists(output), outputKept);
+    QFile::remove(output);
+    // A cancelled job never reports an end, and its child is gone at once.
+    QCOMPARE(done.count(), before == "done" || before == "error" ? 1 : 0);
+    QCOMPARE(childProcesses().size(), 0);
+    QVERIFY(!item->findChild<QTimer *>()->isActive());
+}
+
+void TestInputItem::restartAfterErrorClearsErrorText()
+{
+    auto item = makeItem(failing);
+    QVERIFY(item);
+    QSignalSpy done(item.get(), &InputItem::ItemConvertDone);
+    QCOMPARE(item->startConvert(), 0);
+    QTRY_COMPARE(done.count(), 1);
+    QCOMPARE(item->errorText(), QByteArray("未识别的输入文件格式！\n"));
+
+    item->setTranscoderProgram(succeeding);
+    QCOMPARE(item->startConvert(), 0);
+    QCOMPARE(item->errorText(), QByteArray());
+    QCOMPARE(item->findChild<QProgressBar *>("progressBar")->value(), 0);
+    QTRY_COMPARE(done.count(), 2);
+    QCOMPARE(item->convertState(), 2);
+    QCOMPARE(item->errorText(), QByteArray());
+    QFile::remove(QString::fromUtf8(item->outputPath()));
+}
+
+void TestInputItem::startWhileRunningChangesNothing()
+{
+    auto item = makeItem(stalling);
+    QVERIFY(item);
+    QCOMPARE(item->startConvert(), 0);
+    auto *bar = item->findChild<QProgressBar *>("progressBar");
+    QTRY_COMPARE(bar->value(), 50);
+    item->settings().container = 3;
+    const QByteArray output = item->outputPath();
+    QCOMPARE(item->startConvert(), -103);
+    QCOMPARE(item->outputPath(), output);
+    QCOMPARE(bar->value(), 50);
+    QCOMPARE(childProcesses().size(), 1);
+    QCOMPARE(item->stopConvert(), 0);
+}
+
+void TestInputItem::failedStartChangesNothing()
+{
+    auto item = makeItem(failing);
+    QVERIFY(item);
+    QSignalSpy done(item.get(), &InputItem::ItemConvertDone);
+    QCOMPARE(item->startConvert(), 0);
+    QTRY_COMPARE(done.count(), 1);
+
+    item->setTranscoderProgram(dir.path().toUtf8() + "/no-such-transcoder");
+    QCOMPARE(item->startConvert(), -102);
+    QCOMPARE(item->convertState(), 4);
+    QCOMPARE(text(item->findChild<QLabel *>("status")), QStringLiteral("转码错误   "));
+    QCOMPARE(item->errorText(), QByteArray("未识别的输入文件格式！\n"));
+    QVERIFY(!item->findChild<QTimer *>()->isActive());
+    QCOMPARE(done.count(), 1);
+    QFile::remove(QString::fromUtf8(item->outputPath()));
+}
+
+void TestInputItem::deleteButtonInAnyState()
+{
+    auto item = makeItem(stalling);
+    QVERIFY(item);
+    QSignalSpy deleted(item.get(), &InputItem::ItemDelete);
+    auto *button = item->findChild<QPushButton *>("btnDel");
+    item->show();
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(item->startConvert(), 0);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(deleted.count(), 2);
+    QCOMPARE(deleted.last().first().value<InputItem *>(), item.get());
+    // Deleting is the list's business; the job runs on.
+    QCOMPARE(item->convertState(), 1);
+    QCOMPARE(item->stopConvert(), 0);
+}
+
+void TestInputItem::destroyingRunningItemKillsChild()
+{
+    auto item = makeItem(stalling);
+    QVERIFY(item);
+    QCOMPARE(item->startConvert(), 0);
+    QCOMPARE(childProcesses().size(), 1);
+    item.reset();
+    QCOMPARE(childProcesses().size(), 0);
+}
+
+void TestInputItem::oneTickDrainsThePipe()
+{
+    // About 56 KB of warnings, less than the pipe holds, so the fake finishes
+    // writing without being read; the position comes last.
+    const QByteArray noisy = script(
+        "noisy",
+        "printf '  Duration: 00:00:10.00, start: 0.000000\\n'\n"
+        "i=0; while [ $i -lt 800 ]; do\n"
+        "  echo '[mpegts @ 0x5616ec936980] Packet corrupt (stream = 0, dts = 406800).'\n"
+        "  i=$((i+1)); done\n"
+        "printf 'frame=  9 time=00:00:05.00 bitrate=N/A\\r'\n"
+        ": > \"" + dir.path().toUtf8() + "/written\"\nexec sleep 30");
+    auto item = makeItem(noisy);
+    QVERIFY(item);
+    QCOMPARE(item->startConvert(), 0);
+    auto *timer = item->findChild<QTimer *>();
+    timer->stop();
+    QTRY_VERIFY(QFile::exists(dir.path() + "/written"));
+    QFile::remove(dir.path() + "/written");
+
+    QVERIFY(QMetaObject::invokeMethod(item.get(), "onTimer"));
+    QCOMPARE(item->findChild<QProgressBar *>("progressBar")->value(), 50);
+    QCOMPARE(item->stopConvert(), 0);
+}
+
+QTEST_MAIN(TestInputItem)
+#include "tst_inputitem.moc"

@@ -1,0 +1,222 @@
+#include <QLabel>
+#include <QProcess>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "avsettings.h"
+#include "catalogue.h"
+#include "damagedsource.h"
+#include "inputitem.h"
+#include "jobstestsupport.h"
+
+namespace {
+
+constexpr int conversionTimeoutMs = 120000;
+
+bool runFfmpeg(const QStringList &arguments)
+{
+    QProcess ffmpeg;
+    ffmpeg.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    ffmpeg.setStandardInputFile(QProcess::nullDevice());
+    ffmpeg.start(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-y"} + arguments);
+    return ffmpeg.waitForFinished(conversionTimeoutMs) && ffmpeg.exitStatus() == QProcess::NormalExit
+           && ffmpeg.exitCode() == 0;
+}
+
+// Length of a media file in seconds, as ffprobe decodes it; -1 when it cannot.
+double probedDuration(const QString &path)
+{
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"),
+                {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path});
+    if (!probe.waitForFinished(30000) || probe.exitCode() != 0)
+        return -1;
+    bool ok = false;
+    const double seconds = probe.readAllStandardOutput().trimmed().toDouble(&ok);
+    return ok ? seconds : -1;
+}
+
+QString statusOf(InputItem &item)
+{
+    return item.findChild<QLabel *>("status")->text();
+}
+
+int barOf(InputItem &item)
+{
+    return item.findChild<QProgressBar *>("progressBar")->value();
+}
+
+} // namespace
+
+class TestJobsFfmpeg : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void convertsToEachContainer_data();
+    void convertsToEachContainer();
+    void textFileNamedMp4();
+    void missingOutputFolder();
+    void noisyDamagedSource();
+    void cancelRunningConversion();
+
+private:
+    QTemporaryDir dir;
+    QString clip;
+    QString longClip;
+    QString damaged;
+};
+
+void TestJobsFfmpeg::initTestCase()
+{
+    QVERIFY(dir.isValid());
+    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
+        QFAIL("ffmpeg is not installed");
+    initCatalogue();
+
+    clip = dir.path() + "/源 clip.mkv";
+    QVERIFY(runFfmpeg({"-f", "lavfi", "-i", "testsrc=duration=5:size=160x120:rate=15",
+                       "-f", "lavfi", "-i", "sine=frequency=440:duration=5",
+                       "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac", "-shortest", clip}));
+    longClip = dir.path() + "/long.mp4";
+    QVERIFY(runFfmpeg({"-f", "lavfi", "-i", "testsrc=duration=20:size=160x120:rate=15",
+                       "-c:v", "libx264", "-preset", "ultrafast", longClip}));
+    damaged = dir.path() + "/damaged.ts";
+    QVERIFY(runFfmpeg({"-f", "lavfi", "-i", "testsrc2=duration=10:size=640x360:rate=25",
+                       "-f", "lavfi", "-i", "sine=frequency=440:duration=10",
+                       "-c:v", "libx264", "-preset", "veryfast", "-c:a", "aac", "-shortest",
+                       "-f", "mpegts", damaged}));
+    QVERIFY(damageTransportStream(damaged));
+}
+
+void TestJobsFfmpeg::init()
+{
+    const QString out = dir.path() + "/out";
+    QDir(out).removeRecursively();
+    QVERIFY(QDir().mkpath(out));
+    outputDir = out.toUtf8();
+}
+
+void TestJobsFfmpeg::cleanup()
+{
+    QCOMPARE(childProcesses().size(), 0);
+}
+
+void TestJobsFfmpeg::convertsToEachContainer_data()
+{
+    QTest::addColumn<int>("container");
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<int>("resolution");
+    QTest::addColumn<int>("frameRate");
+    QTest::newRow("mp4, x264 and aac") << 0 << ".mp4" << -1 << 18;
+    QTest::newRow("flv, x264 and aac") << 1 << ".flv" << -1 << 18;
+    QTest::newRow("avi, x264 and mp3") << 2 << ".avi" << -1 << 18;
+    // wmv2 writes no closing statistics, so only a position shows its work,
+    // and only the first position of a read counts: the run must last a few
+    // of ffmpeg's half-second reports (1080p at 60 frames/s: about 2 s).
+    QTest::newRow("wmv, wmv2 and wmav2") << 3 << ".wmv" << 0 << 60;
+}
+
+void TestJobsFfmpeg::convertsToEachContainer()
+{
+    QFETCH(int, container);
+    QFETCH(QString, extension);
+    QFETCH(int, resolution);
+    QFETCH(int, frameRate);
+
+    AVSettings settings = makeAVSettings(container, 1, 1);
+    settings.resolution = resolution;
+    settings.frameRate = frameRate;
+    InputItem item(nullptr);
+    QCOMPARE(item.setInputFile(clip.toUtf8(), settings), 0);
+    QSignalSpy done(&item, &InputItem::ItemConvertDone);
+    QCOMPARE(item.startConvert(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, conversionTimeoutMs);
+
+    QCOMPARE(item.errorText(), QByteArray());
+    QCOMPARE(statusOf(item), QStringLiteral("转码完成   "));
+    QCOMPARE(item.convertState(), 2);
+    QCOMPARE(barOf(item), 100);
+    const QString output = dir.path() + "/out/Vantor转码-源 clip" + extension;
+    QCOMPARE(QString::fromUtf8(item.outputPath()), output);
+    QVERIFY(qAbs(probedDuration(output) - 5.0) < 0.5);
+}
+
+void TestJobsFfmpeg::textFileNamedMp4()
+{
+    const QString fake = dir.path() + "/notes.mp4";
+    QFile file(fake);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("These are notes, not a video.\n");
+    file.close();
+
+    InputItem item(nullptr);
+    QCOMPARE(item.setInputFile(fake.toUtf8(), makeAVSettings(0, 1, 1)), 0);
+    QSignalSpy done(&item, &InputItem::ItemConvertDone);
+    QCOMPARE(item.startConvert(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, conversionTimeoutMs);
+    QCOMPARE(statusOf(item), QStringLiteral("转码错误   "));
+    QCOMPARE(item.convertState(), 4);
+    QVERIFY(item.errorText().contains("未识别的输入文件格式！\n"));
+}
+
+void TestJobsFfmpeg::missingOutputFolder()
+{
+    outputDir = (dir.path() + "/no/such/folder").toUtf8();
+    InputItem item(nullptr);
+    QCOMPARE(item.setInputFile(clip.toUtf8(), makeAVSettings(0, 1, 1)), 0);
+    QSignalSpy done(&item, &InputItem::ItemConvertDone);
+    QCOMPARE(item.startConvert(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, conversionTimeoutMs);
+    QCOMPARE(item.convertState(), 4);
+    QCOMPARE(item.errorText(), QByteArray("文件或文件夹不存在！\n"));
+}
+
+void TestJobsFfmpeg::noisyDamagedSource()
+{
+    InputItem item(nullptr);
+    QCOMPARE(item.setInputFile(damaged.toUtf8(), makeAVSettings(0, 1, 1)), 0);
+    QSignalSpy done(&item, &InputItem::ItemConvertDone);
+    QCOMPARE(item.startConvert(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, conversionTimeoutMs);
+
+    // ffmpeg complains about the damage but converts all of it; the warnings
+    // decide the verdict.
+    QCOMPARE(item.convertState(), 4);
+    QVERIFY(item.errorText().startsWith("未识别的输入文件格式！\n"));
+    QVERIFY(!item.errorText().contains("模糊信息"));
+    QVERIFY(barOf(item) > 0);
+    QVERIFY(qAbs(probedDuration(QString::fromUtf8(item.outputPath())) - 10.0) < 1.0);
+}
+
+void TestJobsFfmpeg::cancelRunningConversion()
+{
+    // x265 at 1080p takes many seconds for this clip, so the job is surely
+    // still running when it shows its first percentage.
+    AVSettings settings = makeAVSettings(0, 1, 1);
+    settings.videoCodec = 3;
+    settings.resolution = 0;
+    InputItem item(nullptr);
+    QCOMPARE(item.setInputFile(longClip.toUtf8(), settings), 0);
+    QSignalSpy done(&item, &InputItem::ItemConvertDone);
+    QCOMPARE(item.startConvert(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(barOf(item) > 0 || done.count() > 0, conversionTimeoutMs);
+    QCOMPARE(done.count(), 0);
+    const QString output = QString::fromUtf8(item.outputPath());
+    QVERIFY(QFile::exists(output));
+
+    QCOMPARE(item.stopConvert(), 0);
+    QCOMPARE(statusOf(item), QStringLiteral("转码取消   "));
+    QVERIFY(!QFile::exists(output));
+    QCOMPARE(childProcesses().size(), 0);
+    QCOMPARE(done.count(), 0);
+}
+
+QTEST_MAIN(TestJobsFfmpeg)
+#include "tst_jobsffmpeg.moc"

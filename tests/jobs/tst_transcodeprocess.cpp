@@ -1,0 +1,301 @@
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "jobstestsupport.h"
+#include "transcodeprocess.h"
+
+namespace {
+
+// Reads until the end of output; the text read, or a null array when the
+// output did not end in time.
+QByteArray readToEnd(TranscodeProcess &process)
+{
+    QByteArray all;
+    char buffer[8191];
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 10000) {
+        int count = 0;
+        const int code = process.readOutput(buffer, int(sizeof buffer), &count);
+        if (code == 102)
+            return all.isNull() ? QByteArray("") : all;
+        if (code != 0)
+            return {};
+        if (count > 0)
+            all.append(buffer, count);
+        else
+            QTest::qWait(10); // the read never waits, so poll like the item's timer
+    }
+    return {};
+}
+
+} // namespace
+
+class TestTranscodeProcess : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void startWhileRunningIsRefused();
+    void unstartableProgram_data();
+    void unstartableProgram();
+    void readsToEndThenNothingRuns();
+    void exitStatus_data();
+    void exitStatus();
+    void stopTwice();
+    void stalledChildNeverBlocksRead();
+    void destroyingKillsTheChild();
+    void childGetsNullInputAndOnePipe();
+    void argumentsArriveUnchanged();
+    void secondChildDoesNotHoldFirstPipe();
+    void programBesideExecutableWins();
+
+private:
+    QTemporaryDir dir;
+    QByteArray sleeper;
+    QByteArray echoer;
+};
+
+void TestTranscodeProcess::initTestCase()
+{
+    QVERIFY(dir.isValid());
+    sleeper = writeScript(dir.path(), "sleeper", "exec sleep 30");
+    echoer = writeScript(dir.path(), "echoer", "printf 'hello\\n'; printf 'world' >&2");
+}
+
+void TestTranscodeProcess::cleanup()
+{
+    // Every test leaves no child behind, dead or alive.
+    QCOMPARE(childProcesses().size(), 0);
+}
+
+void TestTranscodeProcess::startWhileRunningIsRefused()
+{
+    TranscodeProcess process;
+    QCOMPARE(process.start({sleeper}), 0);
+    QCOMPARE(process.start({echoer}), -103);
+    QCOMPARE(process.startCommandLine(QString::fromUtf8(echoer)), -103);
+
+    // The first child is undisturbed: still there, still silent.
+    const QList<ChildProcess> children = childProcesses();
+    QCOMPARE(children.size(), 1);
+    QVERIFY(children.first().state != 'Z');
+    char buffer[16];
+    int count = -1;
+    QCOMPARE(process.readOutput(buffer, 16, &count), 0);
+    QCOMPARE(count, 0);
+    QCOMPARE(process.stop(), 0);
+}
+
+void TestTranscodeProcess::unstartableProgram_data()
+{
+    QTest::addColumn<QByteArray>("program");
+    const QByteArray missing = dir.path().toUtf8() + "/no-such-transcoder";
+    const QByteArray plain = dir.path().toUtf8() + "/not-executable";
+    QFile file(QString::fromUtf8(plain));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("#!/bin/sh\n");
+    file.close();
+
+    QTest::newRow("absent path") << missing;
+    QTest::newRow("bare name on no search path") << QByteArray("vantor-no-such-transcoder");
+    QTest::newRow("file without execute permission") << plain;
+    QTest::newRow("directory") << dir.path().toUtf8();
+}
+
+void TestTranscodeProcess::unstartableProgram()
+{
+    QFETCH(QByteArray, program);
+    TranscodeProcess process;
+    QCOMPARE(process.start({program, "-y"}), -102);
+    QVERIFY(!process.isRunning());
+    char buffer[16];
+    int count = 0;
+    QCOMPARE(process.readOutput(buffer, 16, &count), -104);
+    QCOMPARE(process.stop(), 102);
+
+    // The failure leaves nothing behind that blocks the next start.
+    QCOMPARE(process.start({echoer}), 0);
+    QCOMPARE(readToEnd(process), QByteArray("hello\nworld"));
+    QTRY_VERIFY(process.reapChild());
+}
+
+void TestTranscodeProcess::readsToEndThenNothingRuns()
+{
+    TranscodeProcess process;
+    char buffer[16];
+    int count = 0;
+    QCOMPARE(process.readOutput(buffer, 16, &count), -104);
+    QCOMPARE(process.start(QList<QByteArray>()), -1);
+    QCOMPARE(process.startCommandLine(QString()), -1);
+
+    QCOMPARE(process.start({echoer}), 0);
+    QCOMPARE(process.readOutput(nullptr, 16, &count), -1);
+    QCOMPARE(process.readOutput(buffer, 0, &count), -1);
+    QCOMPARE(readToEnd(process), QByteArray("hello\nworld"));
+    QCOMPARE(process.readOutput(buffer, 16, &count), -104);
+    QTRY_VERIFY(process.reapChild());
+    QVERIFY(process.exitedCleanly());
+    QCOMPARE(zombieChildren(), 0);
+    QCOMPARE(process.stop(), 102);
+}
+
+void TestTranscodeProcess::exitStatus_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("clean");
+    QTest::newRow("status 0") << QByteArray("echo done") << true;
+    QTest::newRow("status 1") << QByteArray("echo done; exit 1") << false;
+    QTest::newRow("killed by a signal") << QByteArray("echo done; kill -KILL $$") << false;
+    // The output ends long before the child exits.
+    QTest::newRow("closes output, exits later")
+        << QByteArray("echo done; exec >&- 2>&-; sleep 0.5; exit 0") << true;
+    QTest::newRow("closes output, fails later")
+        << QByteArray("echo done; exec >&- 2>&-; sleep 0.5; exit 4") << false;
+}
+
+void TestTranscodeProcess::exitStatus()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(bool, clean);
+    TranscodeProcess process;
+    QCOMPARE(process.start({writeScript(dir.path(), "exiter", body)}), 0);
+    QCOMPARE(readToEnd(process), QByteArray("done\n"));
+    QTRY_VERIFY(process.reapChild());
+    QCOMPARE(process.exitedCleanly(), clean);
+}
+
+void TestTranscodeProcess::stopTwice()
+{
+    TranscodeProcess process;
+    QCOMPARE(process.start({sleeper}), 0);
+    QCOMPARE(process.stop(), 0);
+    // stop() waits for the killed child, so it is gone at once, not a zombie.
+    QCOMPARE(childProcesses().size(), 0);
+    QVERIFY(!process.exitedCleanly());
+    QCOMPARE(process.stop(), 102);
+    char buffer[16];
+    int count = 0;
+    QCOMPARE(process.readOutput(buffer, 16, &count), -104);
+    QCOMPARE(process.start({echoer}), 0);
+    QCOMPARE(readToEnd(process), QByteArray("hello\nworld"));
+    QTRY_VERIFY(process.reapChild());
+}
+
+void TestTranscodeProcess::stalledChildNeverBlocksRead()
+{
+    TranscodeProcess process;
+    const QByteArray stalled =
+        writeScript(dir.path(), "stalled", "printf 'Duration: 00:00:10.00'; exec sleep 30");
+    QCOMPARE(process.start({stalled}), 0);
+    QByteArray seen;
+    char buffer[8191];
+    // A blocking read would hang here for the 30 s of the sleep.
+    for (int reads = 0; reads < 50 && !seen.endsWith("10.00"); ++reads) {
+        int count = 0;
+        QCOMPARE(process.readOutput(buffer, int(sizeof buffer), &count), 0);
+        seen.append(buffer, count);
+        if (count == 0)
+            QTest::qWait(20);
+    }
+    QCOMPARE(seen, QByteArray("Duration: 00:00:10.00"));
+    int count = -1;
+    QCOMPARE(process.readOutput(buffer, int(sizeof buffer), &count), 0);
+    QCOMPARE(count, 0);
+    QVERIFY(process.isRunning());
+    QCOMPARE(process.stop(), 0);
+}
+
+void TestTranscodeProcess::destroyingKillsTheChild()
+{
+    {
+        TranscodeProcess process;
+        QCOMPARE(process.start({sleeper}), 0);
+        QCOMPARE(childProcesses().size(), 1);
+    }
+    QCOMPARE(childProcesses().size(), 0);
+
+    // Also after the output ended while the child lingers.
+    {
+        TranscodeProcess process;
+        QCOMPARE(process.start({writeScript(dir.path(), "lingers", "exec >&- 2>&- sleep 30")}), 0);
+        QCOMPARE(readToEnd(process), QByteArray(""));
+        QVERIFY(!process.reapChild());
+        QCOMPARE(process.start({echoer}), -103);
+    }
+    QCOMPARE(childProcesses().size(), 0);
+}
+
+void TestTranscodeProcess::childGetsNullInputAndOnePipe()
+{
+    TranscodeProcess process;
+    const QByteArray probe = writeScript(
+        dir.path(), "probe",
+        "readlink /proc/self/fd/0; echo out; echo err >&2; "
+        "[ \"$(readlink /proc/$$/fd/1)\" = \"$(readlink /proc/$$/fd/2)\" ] && echo same");
+    QCOMPARE(process.start({probe}), 0);
+    QCOMPARE(readToEnd(process), QByteArray("/dev/null\nout\nerr\nsame\n"));
+    QTRY_VERIFY(process.reapChild());
+}
+
+void TestTranscodeProcess::argumentsArriveUnchanged()
+{
+    TranscodeProcess process;
+    const QByteArray lister =
+        writeScript(dir.path(), "lister", "for a in \"$@\"; do printf '[%s]' \"$a\"; done");
+    QCOMPARE(process.start({lister, "-i", "/videos/my clip \"1\".mkv", "", "$HOME;*", "/输出/视频.mp4"}), 0);
+    QCOMPARE(readToEnd(process),
+             QByteArray("[-i][/videos/my clip \"1\".mkv][][$HOME;*][/输出/视频.mp4]"));
+    QTRY_VERIFY(process.reapChild());
+
+    // A command line is split at spaces outside quotes, the quotes removed.
+    const QString line = QString::fromUtf8(lister) + QStringLiteral("  -y -i \"D:/my videos/片.mkv\" -crf 24 \"\"");
+    QCOMPARE(process.startCommandLine(line), 0);
+    QCOMPARE(readToEnd(process), QByteArray("[-y][-i][D:/my videos/片.mkv][-crf][24][]"));
+    QTRY_VERIFY(process.reapChild());
+}
+
+void TestTranscodeProcess::secondChildDoesNotHoldFirstPipe()
+{
+    // Were the first pipe's write end inherited by the second child, the
+    // first output would not end until the second child did.
+    TranscodeProcess first;
+    TranscodeProcess second;
+    QCOMPARE(first.start({writeScript(dir.path(), "late", "sleep 0.3; echo late")}), 0);
+    QCOMPARE(second.start({sleeper}), 0);
+    QCOMPARE(readToEnd(first), QByteArray("late\n"));
+    QTRY_VERIFY(first.reapChild());
+    QCOMPARE(second.stop(), 0);
+}
+
+void TestTranscodeProcess::programBesideExecutableWins()
+{
+    const QString besideDir = QCoreApplication::applicationDirPath();
+    const QByteArray name = "vantor-test-transcoder-" + QByteArray::number(getpid());
+    QTemporaryDir pathDir;
+    QVERIFY(pathDir.isValid());
+    const QByteArray onPath = writeScript(pathDir.path(), QString::fromUtf8(name), "echo path");
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", pathDir.path().toUtf8() + ':' + oldPath);
+
+    QCOMPARE(findProgram(name), onPath);
+    const QByteArray beside = writeScript(besideDir, QString::fromUtf8(name), "echo beside");
+    QVERIFY(!beside.isEmpty());
+    QCOMPARE(findProgram(name), beside);
+
+    TranscodeProcess process;
+    QCOMPARE(process.start({name}), 0);
+    QCOMPARE(readToEnd(process), QByteArray("beside\n"));
+    QTRY_VERIFY(process.reapChild());
+
+    QFile::remove(QString::fromUtf8(beside));
+    qputenv("PATH", oldPath);
+    QVERIFY(findProgram(name).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestTranscodeProcess)
+#include "tst_transcodeprocess.moc"
