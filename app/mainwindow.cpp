@@ -2,14 +2,51 @@
 
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QIcon>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QSaveFile>
+#include <QStandardPaths>
 #include <QUrl>
 
+#include "catalogue.h"
+#include "dlgavsettings.h"
+#include "dlgmessage.h"
+#include "inputitem.h"
 #include "links.h"
+#include "outputnames.h"
 #include "styleconstants.h"
 #include "stylesheet.h"
+#include "vlcplayer.h"
 #include "windowplacement.h"
+
+namespace {
+
+const char inputFilter[] =
+    "All Formats (*.mp4 *.mkv *.flv *.avi *.wmv *.mpg *.mov *.rmvb);;MP4 (*.mp4);;MKV (*.mkv);;"
+    "FLV (*.flv);;AVI (*.avi);;WMV (*.wmv);;MPG (*.mpg);;MOV (*.mov);;RMVB (*.rmvb);;"
+    "All Files (*.*)";
+
+// Lower-cases ASCII letters only, byte by byte, like the C library's tolower
+// in the "C" locale: bytes of multi-byte UTF-8 characters stay as they are.
+QByteArray asciiLower(QByteArray bytes)
+{
+    for (char &c : bytes) {
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    }
+    return bytes;
+}
+
+} // namespace
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
@@ -26,9 +63,25 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow() = default;
 
+// ---------------------------------------------------------------- start-up
+
 void MainWindow::initConfig()
 {
+    videosDir = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    confFileName = QStringLiteral("conf_main.json");
+    if (loadConfig(videosDir) != 0) {
+        // A fresh account may have no movies folder yet; without it every
+        // first conversion would fail.
+        QDir().mkpath(videosDir);
+        saveConfig(videosDir);
+    }
+    outputDir = videosDir.toUtf8();
+    ui.editOutputDir->setText(videosDir);
+    ui.editOutputDir->setReadOnly(true);
+    initCatalogue();
     setMainState(MainStateEmpty);
+    defaultSettings = makeAVSettings(0, 1, 1);
+    currentSettings = defaultSettings;
 }
 
 void MainWindow::initUi()
@@ -39,10 +92,23 @@ void MainWindow::initUi()
     setWindowTitle(QStringLiteral("Vantor视频转换器"));
     ui.mainLabelLogoStr->setText(QStringLiteral("Vantor视频转换器 v3.1.3"));
     setWindowIcon(QIcon(QStringLiteral(":/images/images/main.ico")));
+    for (const auto &entry : containerNames)
+        ui.cboxVContainer->addItem(QString::fromUtf8(entry.second));
+    for (const auto &entry : qualityLevels) {
+        ui.cboxVQuality->addItem(QString::fromUtf8(entry.second));
+        ui.cboxAQuality->addItem(QString::fromUtf8(entry.second));
+    }
+    refreshParamCombos();
     ui.stackInput->setCurrentIndex(0);
     setAcceptDrops(true);
     ui.applyAll->setCheckable(true);
     ui.applyAll->setChecked(true);
+    // The link buttons' sheet makes their background transparent but sets no
+    // border, so a raised style would still draw its own button face.
+    ui.btnQqUrl->setFlat(true);
+    ui.btnCompanyUrl->setFlat(true);
+    player = new vlcplayer(nullptr);
+    ui.vlcLayout->addWidget(player);
     ui.cboxVContainer->setFocusPolicy(Qt::NoFocus);
     ui.cboxVQuality->setFocusPolicy(Qt::NoFocus);
     ui.cboxAQuality->setFocusPolicy(Qt::NoFocus);
@@ -50,6 +116,22 @@ void MainWindow::initUi()
 
 void MainWindow::initConnect()
 {
+    connect(ui.btnConvertStart, &QPushButton::clicked, this, &MainWindow::btnConvertStart_clicked);
+    connect(ui.btnInputFile, &QPushButton::clicked, this, &MainWindow::btnInputFile_clicked);
+    connect(ui.btnInputClear, &QPushButton::clicked, this, &MainWindow::btnInputClear_clicked);
+    connect(ui.btnOutputDir, &QPushButton::clicked, this, &MainWindow::btnOutputDir_clicked);
+    connect(ui.btnOutputDir2, &QPushButton::clicked, this, &MainWindow::btnOutputDir2_clicked);
+    connect(ui.btnQualitySettings, &QPushButton::clicked, this,
+            &MainWindow::btnQualitySettings_clicked);
+    connect(ui.cboxVContainer, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &MainWindow::paramVcChanged);
+    connect(ui.cboxVQuality, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &MainWindow::paramVqlChanged);
+    connect(ui.cboxAQuality, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &MainWindow::paramAqlChanged);
+    connect(ui.listInput, &QListWidget::itemDoubleClicked, this, &MainWindow::ItemDClicked);
+    connect(ui.listInput, &QListWidget::currentItemChanged, this, &MainWindow::curItemChanged);
+    connect(ui.applyAll, &QCheckBox::stateChanged, this, &MainWindow::applyAllChanged);
 }
 
 void MainWindow::setMainState(int state)
@@ -82,6 +164,413 @@ void MainWindow::setMainState(int state)
         control->setEnabled(!running);
 }
 
+// ------------------------------------------------------------ configuration
+
+int MainWindow::loadConfig(QString &dir) const
+{
+    QFile file(confFileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return -202;
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return -202;
+    const QJsonObject object = document.object();
+    if (!object.contains(QLatin1String("VideosDir")))
+        return -202;
+    const QString stored = object.value(QLatin1String("VideosDir")).toString();
+    if (stored.isEmpty() || !QFileInfo(stored).isDir())
+        return -202;
+    dir = stored;
+    return 0;
+}
+
+int MainWindow::saveConfig(const QString &dir) const
+{
+    // Written beside and renamed into place, so that a crash or a full disk
+    // never leaves half a file behind.
+    QSaveFile file(confFileName);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly))
+        return -202;
+    QJsonObject object;
+    object.insert(QLatin1String("VideosDir"), dir);
+    file.write(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    file.commit();
+    return 0;
+}
+
+void MainWindow::setOutputDirectory(const QString &dir)
+{
+    outputDir = dir.toUtf8();
+    ui.editOutputDir->setText(dir);
+    saveConfig(dir);
+    videosDir = dir;
+}
+
+// --------------------------------------------------------------- input list
+
+bool MainWindow::isInputExtension(const QByteArray &extension) const
+{
+    int key = 0;
+    return catalogueKey(inputExtensions, extension, &key);
+}
+
+int MainWindow::addInputFile(const QByteArray &path)
+{
+    const QFileInfo info(QString::fromUtf8(path));
+    if (path.isEmpty() || !info.exists())
+        return -1;
+    if (!isInputExtension(asciiLower("." + info.suffix().toUtf8())))
+        return -1;
+    for (int row = 0; row < ui.listInput->count(); ++row) {
+        if (itemAt(row)->inputPath() == path)
+            return -1;
+    }
+    auto *item = new InputItem(ui.listInput);
+    if (item->setInputFile(path, defaultSettings) < 0) {
+        delete item;
+        return -1;
+    }
+    auto *row = new QListWidgetItem;
+    row->setSizeHint(item->size());
+    ui.listInput->addItem(row);
+    ui.listInput->setItemWidget(row, item);
+    connect(item, &InputItem::ItemConvertDone, this, &MainWindow::ItemConvertDone);
+    connect(item, &InputItem::ItemDelete, this, &MainWindow::ItemDelete);
+    return 0;
+}
+
+InputItem *MainWindow::itemAt(int row) const
+{
+    return qobject_cast<InputItem *>(ui.listInput->itemWidget(ui.listInput->item(row)));
+}
+
+InputItem *MainWindow::currentItem() const
+{
+    QListWidgetItem *row = ui.listInput->currentItem();
+    return row ? qobject_cast<InputItem *>(ui.listInput->itemWidget(row)) : nullptr;
+}
+
+void MainWindow::showRowsListed()
+{
+    if (ui.listInput->count() > 0)
+        setMainState(MainStateReady);
+}
+
+void MainWindow::btnInputFile_clicked()
+{
+    if (converting)
+        return;
+    const QStringList paths = QFileDialog::getOpenFileNames(
+        this, QStringLiteral("选择视频文件"), QStringLiteral("/home"),
+        QString::fromLatin1(inputFilter));
+    for (const QString &path : paths)
+        addInputFile(path.toUtf8());
+    showRowsListed();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (converting) {
+        event->ignore();
+        return;
+    }
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    if (!event->mimeData()->hasUrls())
+        return;
+    for (const QUrl &url : event->mimeData()->urls())
+        addInputFile(url.toLocalFile().toUtf8());
+    showRowsListed();
+}
+
+void MainWindow::ItemDelete(InputItem *item)
+{
+    if (converting)
+        return;
+    if (!ask(QStringLiteral("\n确认删除？\n")))
+        return;
+    for (int row = 0; row < ui.listInput->count(); ++row) {
+        if (itemAt(row) == item) {
+            delete ui.listInput->takeItem(row);
+            break;
+        }
+    }
+    if (ui.listInput->count() == 0)
+        setMainState(MainStateEmpty);
+}
+
+void MainWindow::btnInputClear_clicked()
+{
+    if (converting || ui.listInput->count() == 0)
+        return;
+    if (!ask(QStringLiteral("\n确认清空？\n")))
+        return;
+    player->stop();
+    ui.listInput->clear();
+    setMainState(MainStateEmpty);
+}
+
+void MainWindow::ItemDClicked(QListWidgetItem *row)
+{
+    auto *item = qobject_cast<InputItem *>(ui.listInput->itemWidget(row));
+    if (item)
+        player->setVideoPath(QString::fromUtf8(item->inputPath()), true);
+}
+
+void MainWindow::curItemChanged(QListWidgetItem *, QListWidgetItem *)
+{
+    refreshParamCombos();
+}
+
+// ---------------------------------------------------------- conversion queue
+
+void MainWindow::btnConvertStart_clicked()
+{
+    if (!converting) {
+        startQueue();
+        return;
+    }
+    const bool confirmed = ask(QStringLiteral("确认取消？\n未完成的转码任务将会取消。\n"));
+    // The run may have ended by itself while the question was open; there is
+    // nothing left to cancel then, and its summary has been shown.
+    if (confirmed && converting)
+        stopQueue(true);
+}
+
+void MainWindow::startQueue()
+{
+    if (ui.listInput->count() == 0)
+        return;
+    InputItem *item = findPending(0);
+    if (!item) {
+        tell(QStringLiteral("没有需要转码的文件。\n点击<添加文件>选择视频文件，或直接<拖拽>文件至窗口内。\n"));
+        return;
+    }
+    finishedOutputs.clear();
+    const int code = startJob(item);
+    if (code != 0) {
+        tell(QStringLiteral("启动失败！\n错误码：%1").arg(code));
+        return;
+    }
+    succeededFiles.clear();
+    failedFiles.clear();
+    player->togglePause();
+    setMainState(MainStateConverting);
+}
+
+int MainWindow::startJob(InputItem *item)
+{
+    return item->startConvert(uniqueOutputPath(item->plannedOutputPath(), finishedOutputs));
+}
+
+void MainWindow::recordResult(InputItem *item)
+{
+    const QString path = QString::fromUtf8(item->inputPath());
+    const QString error = QString::fromUtf8(item->errorText());
+    if (error.isEmpty()) {
+        succeededFiles.insert(path, QString());
+        finishedOutputs.insert(item->outputPath());
+    } else {
+        failedFiles.insert(path, error);
+    }
+}
+
+void MainWindow::ItemConvertDone(InputItem *item)
+{
+    if (!converting)
+        return;
+    recordResult(item);
+    for (InputItem *next = findPendingAfter(item); next; next = findPendingAfter(next)) {
+        const int code = startJob(next);
+        if (code == 0)
+            return;
+        // A job that cannot start is a failure of this run, not a reason to
+        // leave the run waiting with nothing converting.
+        failedFiles.insert(QString::fromUtf8(next->inputPath()),
+                           QStringLiteral("启动失败！ 错误码：%1\n").arg(code));
+    }
+    setMainState(MainStateReady);
+    showSummary();
+}
+
+void MainWindow::stopQueue(bool summary)
+{
+    // Not converting any more before the jobs stop, so that no late end of a
+    // job can start another one.
+    setMainState(MainStateReady);
+    for (int row = 0; row < ui.listInput->count(); ++row)
+        itemAt(row)->stopConvert();
+    if (summary)
+        showSummary();
+}
+
+void MainWindow::showSummary()
+{
+    const int s = succeededFiles.size();
+    const int f = failedFiles.size();
+    const int c = ui.listInput->count() - f - s;
+    QString text = QStringLiteral("转码任务完成！\n");
+    text += QStringLiteral("成功： %1 个\n").arg(s);
+    if (c > 0)
+        text += QStringLiteral("取消： %1 个\n").arg(c);
+    if (f > 0) {
+        text += QStringLiteral("失败： %1 个\n").arg(f);
+        for (auto it = failedFiles.cbegin(); it != failedFiles.cend(); ++it)
+            text += QStringLiteral("%1 : %2").arg(it.key(), it.value());
+    }
+    tell(text);
+    failedFiles.clear();
+    succeededFiles.clear();
+}
+
+InputItem *MainWindow::findPending(int row) const
+{
+    for (; row < ui.listInput->count(); ++row) {
+        InputItem *item = itemAt(row);
+        if (item->convertState() != 2)
+            return item;
+    }
+    return nullptr;
+}
+
+InputItem *MainWindow::findPendingAfter(InputItem *item) const
+{
+    for (int row = 0; row < ui.listInput->count(); ++row) {
+        if (itemAt(row) == item)
+            return findPending(row + 1);
+    }
+    return nullptr;
+}
+
+// ------------------------------------------------------------- settings bar
+
+void MainWindow::setAllSettings(const AVSettings &settings)
+{
+    for (int row = 0; row < ui.listInput->count(); ++row)
+        itemAt(row)->settings() = settings;
+}
+
+void MainWindow::pushSettings()
+{
+    if (ui.applyAll->isChecked()) {
+        setAllSettings(currentSettings);
+        return;
+    }
+    if (InputItem *item = currentItem()) {
+        ui.listInput->setFocus(Qt::OtherFocusReason);
+        item->settings() = currentSettings;
+    }
+}
+
+void MainWindow::paramVcChanged(int)
+{
+    applyContainer(currentSettings, ui.cboxVContainer->currentIndex());
+    pushSettings();
+}
+
+void MainWindow::paramVqlChanged(int)
+{
+    applyVideoQuality(currentSettings, ui.cboxVQuality->currentIndex());
+    pushSettings();
+}
+
+void MainWindow::paramAqlChanged(int)
+{
+    applyAudioQuality(currentSettings, ui.cboxAQuality->currentIndex());
+    pushSettings();
+}
+
+void MainWindow::refreshParamCombos()
+{
+    if (!ui.applyAll->isChecked()) {
+        if (InputItem *item = currentItem()) {
+            ui.listInput->setFocus(Qt::OtherFocusReason);
+            currentSettings = item->settings();
+        } else {
+            currentSettings = defaultSettings;
+        }
+    }
+    showParamCombos();
+}
+
+void MainWindow::showParamCombos()
+{
+    // Each index that changes runs its slot, which applies that choice's
+    // presets again and pushes the record, exactly as a user's choice would.
+    ui.cboxVContainer->setCurrentIndex(currentSettings.container);
+    ui.cboxVQuality->setCurrentIndex(currentSettings.videoQuality);
+    ui.cboxAQuality->setCurrentIndex(currentSettings.audioQuality);
+}
+
+void MainWindow::applyAllChanged(int)
+{
+    if (ui.applyAll->isChecked())
+        setAllSettings(currentSettings);
+}
+
+void MainWindow::btnQualitySettings_clicked()
+{
+    InputItem *target = nullptr;
+    if (!ui.applyAll->isChecked()) {
+        target = currentItem();
+        if (!target)
+            return;
+        ui.listInput->setFocus(Qt::OtherFocusReason);
+        currentSettings = target->settings();
+    }
+    CDlgAVSettings dialog(this);
+    dialog.setSettings(currentSettings);
+    dialog.exec();
+    if (!dialog.confirmed)
+        return;
+    currentSettings = dialog.settings;
+    showParamCombos();
+    if (ui.applyAll->isChecked())
+        setAllSettings(currentSettings);
+    else
+        target->settings() = currentSettings;
+}
+
+void MainWindow::btnOutputDir_clicked()
+{
+    if (converting)
+        return;
+    const QString dir = QFileDialog::getExistingDirectory(
+        this, QStringLiteral("选择视频文件夹"), QStringLiteral("/home"),
+        QFileDialog::ShowDirsOnly);
+    if (dir.isEmpty() || !QFileInfo(dir).isDir())
+        return;
+    setOutputDirectory(dir);
+}
+
+void MainWindow::btnOutputDir2_clicked()
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(videosDir));
+}
+
+// -------------------------------------------------------- frame and dialogs
+
+bool MainWindow::ask(const QString &text)
+{
+    CDlgMessage dialog(this, 2, text);
+    dialog.exec();
+    return dialog.confirmed;
+}
+
+void MainWindow::tell(const QString &text)
+{
+    CDlgMessage dialog(this, 1, text);
+    dialog.exec();
+}
+
 void MainWindow::mousePressEvent(QMouseEvent *event)
 {
     QMainWindow::mousePressEvent(event);
@@ -104,6 +593,15 @@ void MainWindow::mouseMoveEvent(QMouseEvent *event)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (!converting) {
+        event->accept();
+        return;
+    }
+    if (!ask(QStringLiteral("正在转码中，确认关闭？\n未完成的压缩任务将会取消。\n"))) {
+        event->ignore();
+        return;
+    }
+    stopQueue(false);
     event->accept();
 }
 

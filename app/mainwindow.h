@@ -1,9 +1,17 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QMap>
 #include <QPoint>
+#include <QSet>
+#include <QString>
 
+#include "avsettings.h"
 #include "ui_mainwindow.h"
+
+class InputItem;
+class QListWidgetItem;
+class vlcplayer;
 
 // The one main window: frameless, fixed at 800 x 510, with its own title
 // strip. It owns the input list, the conversion queue, the settings bar and
@@ -24,14 +32,33 @@ public:
     ~MainWindow() override;
 
     void setMainState(int state);
+    // Lists one file (UTF-8 path): 0, or -1 when it is missing, not a video
+    // type the converter takes, already listed, or refused by its job.
+    int addInputFile(const QByteArray &path);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private slots:
+    void btnConvertStart_clicked();
+    void btnOutputDir_clicked();
+    void btnOutputDir2_clicked();
+    void btnQualitySettings_clicked();
+    void btnInputFile_clicked();
+    void btnInputClear_clicked();
+    void paramVcChanged(int);
+    void paramVqlChanged(int);
+    void paramAqlChanged(int);
+    void ItemDClicked(QListWidgetItem *item);
+    void curItemChanged(QListWidgetItem *current, QListWidgetItem *previous);
+    void applyAllChanged(int);
+    void ItemConvertDone(InputItem *item);
+    void ItemDelete(InputItem *item);
     void on_btnCompanyUrl_clicked();
     void on_btnQqUrl_clicked();
     void on_btnTopMin_clicked();
@@ -42,8 +69,43 @@ private:
     void initUi();
     void initConnect();
 
+    int loadConfig(QString &dir) const;
+    int saveConfig(const QString &dir) const;
+    void setOutputDirectory(const QString &dir);
+
+    bool isInputExtension(const QByteArray &extension) const;
+    InputItem *itemAt(int row) const;
+    InputItem *currentItem() const;
+    void setAllSettings(const AVSettings &settings);
+    void showRowsListed();
+
+    void startQueue();
+    void stopQueue(bool summary);
+    void showSummary();
+    InputItem *findPending(int row) const;
+    InputItem *findPendingAfter(InputItem *item) const;
+    int startJob(InputItem *item);
+    void recordResult(InputItem *item);
+
+    void pushSettings();
+    void refreshParamCombos();
+    void showParamCombos();
+
+    bool ask(const QString &text);
+    void tell(const QString &text);
+
     Ui::MainWindowClass ui;
     bool converting = false;
+    AVSettings defaultSettings{};
+    AVSettings currentSettings{};
+    QMap<QString, QString> succeededFiles;
+    QMap<QString, QString> failedFiles;
+    vlcplayer *player = nullptr;
+    QString videosDir;
+    QString confFileName;
     bool dragging = false;
     QPoint pressPos;
+    // Output files written by jobs that succeeded in the current run, so that
+    // a later job of the run never overwrites one of them.
+    QSet<QByteArray> finishedOutputs;
 };

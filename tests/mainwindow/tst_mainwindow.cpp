@@ -1,0 +1,706 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "catalogue.h"
+#include "dlgavsettings.h"
+#include "styleconstants.h"
+#include "testsupport.h"
+
+// Drives the real window offscreen: every test starts in an empty working
+// folder (where conf_main.json lives) and an empty home folder (where the
+// movies folder is).
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir *work = nullptr;
+    QString home;
+    QString videos;
+
+    QString file(const QString &name) const { return work->filePath(name); }
+    QString listed(const QString &name)
+    {
+        touch(file(name));
+        return file(name);
+    }
+    QByteArray readConfig() const
+    {
+        QFile config(file(QStringLiteral("conf_main.json")));
+        config.open(QIODevice::ReadOnly);
+        return config.readAll();
+    }
+    static QByteArray configFor(const QString &dir)
+    {
+        QJsonObject object;
+        object.insert(QStringLiteral("VideosDir"), dir);
+        return QJsonDocument(object).toJson(QJsonDocument::Compact);
+    }
+    static void drop(MainWindow &window, const QList<QUrl> &urls)
+    {
+        auto *data = new QMimeData;
+        data->setUrls(urls);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &enter);
+        if (enter.isAccepted()) {
+            QDropEvent drop(QPointF(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&window, &drop);
+        }
+        delete data;
+    }
+    static void useProgram(MainWindow &window, const QByteArray &program)
+    {
+        for (int row = 0; row < listOf(window)->count(); ++row)
+            rowItem(window, row)->setTranscoderProgram(program);
+    }
+    static QComboBox *combo(MainWindow &window, const char *name)
+    {
+        return window.findChild<QComboBox *>(QLatin1String(name));
+    }
+    static bool isConverting(MainWindow &window)
+    {
+        return buttonOf(window, "btnConvertStart")->text() == QStringLiteral("取消转码");
+    }
+
+private slots:
+    void init();
+    void cleanup();
+
+    void firstStartCreatesConfigAndMoviesFolder();
+    void storedFolderIsUsedAndLeftUntouched();
+    void unusableConfigIsReplaced_data();
+    void unusableConfigIsReplaced();
+    void chosenFolderReplacesOtherMembers();
+
+    void addingChecksEachFile_data();
+    void addingChecksEachFile();
+    void addingByDialog();
+    void droppingRefusesWhatIsNotAVideo();
+    void refusedDuringRun();
+    void deleteAndClearAskFirst_data();
+    void deleteAndClearAskFirst();
+
+    void runSkipsDoneRowsAndCountsThemCancelled();
+    void singleFailedRow();
+    void cancelWithTwoWaitingRows();
+    void missingTranscoderIsReported();
+    void jobEndingWhileQuestionIsOpen();
+    void nextJobFailingToStartIsRecorded();
+    void sameBaseNameDoesNotOverwrite();
+    void closingDuringRun_data();
+    void closingDuringRun();
+
+    void containerCascade_data();
+    void containerCascade();
+    void switchingRowsResetsQualityPresets();
+    void newFileStartsFromDefaults();
+    void settingsDialogFromBar_data();
+    void settingsDialogFromBar();
+
+    void fullRunWithRealTranscoder();
+};
+
+void TestMainWindow::init()
+{
+    work = new QTemporaryDir;
+    home = work->filePath(QStringLiteral("home"));
+    QDir().mkpath(home);
+    qputenv("HOME", home.toUtf8());
+    qunsetenv("XDG_CONFIG_HOME");
+    videos = home + QStringLiteral("/Videos");
+    QDir::setCurrent(work->path());
+}
+
+void TestMainWindow::cleanup()
+{
+    QVERIFY(!hasChildProcesses());
+    QDir::setCurrent(QDir::tempPath());
+    delete work;
+    work = nullptr;
+}
+
+// ----------------------------------------------------------- configuration
+
+void TestMainWindow::firstStartCreatesConfigAndMoviesFolder()
+{
+    QVERIFY(!QFileInfo::exists(videos));
+    MainWindow window;
+    QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("editOutputDir"))->text(), videos);
+    QVERIFY(window.findChild<QLineEdit *>(QStringLiteral("editOutputDir"))->isReadOnly());
+    QCOMPARE(readConfig(), configFor(videos));
+    QVERIFY(QFileInfo(videos).isDir());
+}
+
+void TestMainWindow::storedFolderIsUsedAndLeftUntouched()
+{
+    const QString out = file(QStringLiteral("out"));
+    QDir().mkpath(out);
+    touch(file(QStringLiteral("conf_main.json")), "{\n  \"VideosDir\": \"" + out.toUtf8() + "\"\n}\n");
+    const QDateTime written = QDateTime::currentDateTime().addSecs(-3600);
+    QFile config(file(QStringLiteral("conf_main.json")));
+    QVERIFY(config.open(QIODevice::ReadWrite));
+    QVERIFY(config.setFileTime(written, QFileDevice::FileModificationTime));
+    config.close();
+
+    MainWindow window;
+    QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("editOutputDir"))->text(), out);
+    QCOMPARE(QFileInfo(config).lastModified(), written);
+}
+
+void TestMainWindow::unusableConfigIsReplaced_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("vanished folder") << QByteArray("{\"VideosDir\":\"/nonexistent/gone\"}");
+    QTest::newRow("number") << QByteArray("{\"VideosDir\":42}");
+    QTest::newRow("empty string") << QByteArray("{\"VideosDir\":\"\"}");
+    QTest::newRow("no member") << QByteArray("{\"Other\":\"/tmp\"}");
+    QTest::newRow("not an object") << QByteArray("[\"/tmp\"]");
+    QTest::newRow("not JSON") << QByteArray("VideosDir=/tmp");
+    QTest::newRow("binary") << QByteArray("\x00\xff\xfe{\x01", 5);
+    QTest::newRow("names a file") << QByteArray("{\"VideosDir\":\"conf_main.json\"}");
+    QTest::newRow("deeply nested") << QByteArray(100000, '[') + QByteArray(100000, ']');
+}
+
+void TestMainWindow::unusableConfigIsReplaced()
+{
+    QFETCH(QByteArray, content);
+    touch(file(QStringLiteral("conf_main.json")), content);
+    MainWindow window;
+    QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("editOutputDir"))->text(), videos);
+    QCOMPARE(readConfig(), configFor(videos));
+}
+
+void TestMainWindow::chosenFolderReplacesOtherMembers()
+{
+    const QString out = file(QStringLiteral("out"));
+    const QString chosen = file(QStringLiteral("chosen"));
+    QDir().mkpath(out);
+    QDir().mkpath(chosen);
+    touch(file(QStringLiteral("conf_main.json")),
+          "{\"VideosDir\":\"" + out.toUtf8() + "\",\"Theme\":\"dark\"}");
+    MainWindow window;
+    QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("editOutputDir"))->text(), out);
+
+    answerFileDialog({chosen});
+    buttonOf(window, "btnOutputDir")->click();
+    QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("editOutputDir"))->text(), chosen);
+    QCOMPARE(readConfig(), configFor(chosen));
+
+    // A job started afterwards writes into the new folder.
+    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == 0);
+    QCOMPARE(QFileInfo(QString::fromUtf8(rowItem(window, 0)->plannedOutputPath())).absolutePath(),
+             chosen);
+}
+
+// -------------------------------------------------------------- input list
+
+void TestMainWindow::addingChecksEachFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("upper-case .MP4") << "a.MP4" << true;
+    QTest::newRow(".rmvb") << "b.rmvb" << true;
+    QTest::newRow("Chinese, spaces and a quote") << "我的 \"视频\".mkv" << true;
+    QTest::newRow(".txt") << "b.txt" << false;
+    QTest::newRow(".m4v") << "c.m4v" << false;
+    QTest::newRow("no dot") << "movie" << false;
+    QTest::newRow("non-ASCII capital in suffix") << "d.MKÄ" << false;
+}
+
+void TestMainWindow::addingChecksEachFile()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, accepted);
+    MainWindow window;
+    const QByteArray path = listed(name).toUtf8();
+    QCOMPARE(window.addInputFile(path), accepted ? 0 : -1);
+    QCOMPARE(listOf(window)->count(), accepted ? 1 : 0);
+    QCOMPARE(window.addInputFile(file(QStringLiteral("missing.mp4")).toUtf8()), -1);
+    if (accepted) {
+        QCOMPARE(rowItem(window, 0)->inputPath(), path);
+        QCOMPARE(window.addInputFile(path), -1);
+        QCOMPARE(listOf(window)->item(0)->sizeHint(), QSize(398, 48));
+    }
+}
+
+void TestMainWindow::addingByDialog()
+{
+    MainWindow window;
+    DialogAnswerer answerer;
+    answerFileDialog({});
+    buttonOf(window, "btnInputFile")->click();
+    QCOMPARE(window.findChild<QStackedWidget *>(QStringLiteral("stackInput"))->currentIndex(), 0);
+    QCOMPARE(buttonOf(window, "btnConvertStart")->styleSheet(), QString::fromLatin1(convertDisableStyle));
+
+    QDir().mkpath(file(QStringLiteral("v")));
+    const QString a = listed(QStringLiteral("v/a.MP4"));
+    const QString b = listed(QStringLiteral("v/b.txt"));
+    answerFileDialog({a, b});
+    buttonOf(window, "btnInputFile")->click();
+    QCOMPARE(listOf(window)->count(), 1);
+    QCOMPARE(rowItem(window, 0)->inputPath(), a.toUtf8());
+    QCOMPARE(window.findChild<QStackedWidget *>(QStringLiteral("stackInput"))->currentIndex(), 1);
+    QCOMPARE(buttonOf(window, "btnConvertStart")->styleSheet(), QString::fromLatin1(convertStartStyle));
+    QVERIFY(answerer.texts.isEmpty());
+}
+
+void TestMainWindow::droppingRefusesWhatIsNotAVideo()
+{
+    MainWindow window;
+    QDir().mkpath(file(QStringLiteral("folder.mp4")));
+    drop(window, {QUrl(QStringLiteral("https://www.example.com/clip.mp4")),
+                  QUrl::fromLocalFile(file(QStringLiteral("folder.mp4"))),
+                  QUrl::fromLocalFile(file(QStringLiteral("missing.mp4")))});
+    QCOMPARE(listOf(window)->count(), 0);
+    QCOMPARE(window.findChild<QStackedWidget *>(QStringLiteral("stackInput"))->currentIndex(), 0);
+
+    const QString lower = listed(QStringLiteral("a.mp4"));
+    const QString upper = listed(QStringLiteral("A.mp4"));
+    QCOMPARE(window.addInputFile(lower.toUtf8()), 0);
+    drop(window, {QUrl::fromLocalFile(lower), QUrl::fromLocalFile(upper)});
+    QCOMPARE(listOf(window)->count(), 2);
+    QCOMPARE(rowItem(window, 1)->inputPath(), upper.toUtf8());
+    QCOMPARE(window.findChild<QStackedWidget *>(QStringLiteral("stackInput"))->currentIndex(), 1);
+}
+
+void TestMainWindow::refusedDuringRun()
+{
+    MainWindow window;
+    DialogAnswerer answerer;
+    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == 0);
+    useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("stall"), stallingBody()));
+    buttonOf(window, "btnConvertStart")->click();
+    QVERIFY(isConverting(window));
+
+    drop(window, {QUrl::fromLocalFile(listed(QStringLiteral("b.mp4")))});
+    buttonOf(window, "btnInputClear")->click();
+    emit rowItem(window, 0)->ItemDelete(rowItem(window, 0));
+    buttonOf(window, "btnInputFile")->click();
+    QCOMPARE(listOf(window)->count(), 1);
+    QVERIFY(answerer.texts.isEmpty());
+    for (const char *name : {"cboxVContainer", "cboxVQuality", "cboxAQuality"})
+        QVERIFY(!combo(window, name)->isEnabled());
+
+    answerer.answers << true << true;
+    buttonOf(window, "btnConvertStart")->click();
+    QTRY_COMPARE(answerer.texts.size(), 2);
+}
+
+void TestMainWindow::deleteAndClearAskFirst_data()
+{
+    QTest::addColumn<bool>("clearAll");
+    QTest::addColumn<bool>("confirm");
+    QTest::newRow("delete, OK") << false << true;
+    QTest::newRow("delete, Cancel") << false << false;
+    QTest::newRow("clear, OK") << true << true;
+    QTest::newRow("clear, Cancel") << true << false;
+}
+
+void TestMainWindow::deleteAndClearAskFirst()
+{
+    QFETCH(bool, clearAll);
+    QFETCH(bool, confirm);
+    MainWindow window;
+    DialogAnswerer answerer;
+    buttonOf(window, "btnInputClear")->click();
+    QCOMPARE(answerer.texts.size(), 0);
+
+    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == 0);
+    window.setMainState(MainWindow::MainStateReady);
+    answerer.answers << confirm;
+    if (clearAll)
+        buttonOf(window, "btnInputClear")->click();
+    else
+        rowItem(window, 0)->findChild<QPushButton *>(QStringLiteral("btnDel"))->click();
+    QCOMPARE(answerer.texts, QStringList{clearAll ? "\n确认清空？\n" : "\n确认删除？\n"});
+    QCOMPARE(listOf(window)->count(), confirm ? 0 : 1);
+    QCOMPARE(window.findChild<QStackedWidget *>(QStringLiteral("stackInput"))->currentIndex(),
+             confirm ? 0 : 1);
+}
+
+// -------------------------------------------------------- conversion queue
+
+void TestMainWindow::runSkipsDoneRowsAndCountsThemCancelled()
+{
+    MainWindow window;
+    DialogAnswerer answerer;
+    const QByteArray ok = writeFakeTranscoder(work->path(), QStringLiteral("ok"), succeedingBody());
+    const QByteArray bad = writeFakeTranscoder(work->path(), QStringLiteral("bad"), failingBody());
+    for (const char *name : {"a.mp4", "b.avi", "c.mkv"})
+        QVERIFY(window.addInputFile(listed(QLatin1String(name)).toUtf8()) == 0);
+    window.setMainState(MainWindow::MainStateReady);
+    useProgram(window, ok);
+    rowItem(window, 1)->setTranscoderProgram(bad);
+
+    // First run leaves [done, failed, done]; the second converts only the
+    // failed row and counts the two done rows under 取消.
+    buttonOf(window, "btnConvertStart")->click();
+    QTRY_VERIFY(!isConverting(window));
+    QCOMPARE(rowItem(window, 0)->convertState(), 2);
+    QCOMPARE(rowItem(window, 1)->convertState(), 4);
+    QTRY_COMPARE(answerer.texts.size(), 1);
+    QVERIFY(answerer.texts.at(0).contains(QStringLiteral("失败： 1 个")));
+
+    const QString firstOutput = QString::fromUtf8(rowItem(window, 0)->outputPath());
+    QVERIFY(QFile::remove(firstOutput));
+    rowItem(window, 1)->setTranscoderProgram(ok);
+    buttonOf(window, "btnConvertStart")->click();
+    QTRY_VERIFY(!isConverting(window));
+    QTRY_COMPARE(answerer.texts.size(), 2);
+    QCOMPARE(answerer.texts.at(1), QStringLiteral("转码任务完成！\n成功： 1 个\n取消： 2 个\n"));
+    QCOMPARE(rowItem(window, 1)->convertState(), 2);
+    QVERIFY(!QFileInfo::exists(firstOutput));
+
+    // Every row done: the nothing-to-convert notice, and no run.
+    buttonOf(window, "btnConvertStart")->click();
+    QTRY_COMPARE(answerer.texts.size(), 3);
+    QCOMPARE(answerer.texts.at(2),
+             QStringLiteral("没有需要转码的文件。\n点击<添加文件>选择视频文件，或直接<拖拽>文件至窗口内。\n"));
+    QVERIFY(!isConverting(window));
+}
+
+void TestMainWindow::singleFailedRow()
+{
+    MainWindow window;
+    DialogAnswerer answerer;
+    const QString source = listed(QStringLiteral("b.avi"));
+    QVERIFY(window.addInputFile(source.toUtf8()) == 0);
+    window.setMainState(MainWindow::MainStateReady);
+    useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("bad"), failingBody()));
+    buttonOf(window, "btnConvertStart")->click();
+    QTRY_COMPARE(answerer.texts.size(), 1);
+    QCOMPARE(answerer.texts.at(0), QStringLiteral("转码任务完成！\n成功： 0 个\n失败： 1 个\n")
+                                       + source + QStringLiteral(" : 未识别的输入文件格式！\n"));
+    QVERIFY(!isConverting(window));
+}
+
+void TestMainWindow::cancelWithTwoWaitingRows()
+{
+    MainWindow window;
+    DialogAnswerer answerer;
+    const QString out = file(QStringLiteral("out"));
+    QDir().mkpath(out);
+    outputDir = out.toUtf8();
+    for (const char *name : {"a.mp4", "b.mp4"})
+        QVERIFY(window.addInputFile(listed(QLatin1String(name)).toUtf8()) == 0);
+    window.setMainState(MainWindow::MainStateReady);
+    useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("stall"), stallingBody()));
+    buttonOf(window, "btnConvertStart")->click();
+    const QString partial = QString::fromUtf8(rowItem(window, 0)->outputPath());
+    QTRY_VERIFY(QFileInfo::exists(partial));
+
+    answerer.answers << true;
+    buttonOf(window, "btnConvertStart")->click();
+    QTRY_COMPARE(answerer.texts.size(), 2);
+    QCOMPARE(answerer.texts.at(0), QStringLiteral("确认取消？\n未完成的转码任务将会取消。\n"));
+    QCOMPARE(answerer.texts.at(1), QStringLiteral("转码任务完成！\n成功： 0 个\n取消： 2 个\n"));
+    QCOMPARE(rowItem(window, 0)->convertState(), 3);
+    QCOMPARE(rowItem(window, 1)->convertState(), 3);
+    QVERIFY(!QFileInfo::exists(partial));
+    QVERIFY(!isConverting(window));
+}
+
+void TestMainWindow::missingTranscoderIsReported()
+{
+    MainWindow window;
+    DialogAnswerer answerer;
+    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == 0);
+    window.setMainState(MainWindow::MainStateReady);
+    useProgram(window, file(QStringLiteral("no-such-ffmpeg")).toUtf8());
+    buttonOf(window, "btnConvertStart")->click();
+    QTRY_COMPARE(answerer.texts, QStringList{QStringLiteral("启动失败！\n错误码：-102")});
+    QCOMPARE(buttonOf(window, "btnConvertStart")->text(), QStringLiteral("开始转码"));
+    QCOMPARE(rowItem(window, 0)->convertState(), 0);
+}
+
+void TestMainWindow::jobEndingWhileQuestionIsOpen()
+{
+    MainWindow window;
+    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == 0);
+    window.setMainState(MainWindow::MainStateReady);
+    useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("slow"),
+                                           "sleep 0.5\n" + succeedingBody()));
+    buttonOf(window, "btnConvertStart")->click();
+    QVERIFY(isConverting(window));
+
+    // Leave the cancel question open until the job has ended and its summary
+    // has been answered, then confirm it.
+    QStringList texts;
+    QTimer poll;
+    poll.setInterval(10);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            auto *dialog = qobject_cast<CDlgMessage *>(widget);
+            if (!dialog || !dialog->isVisible() || dialog->property("seen").toBool())
+                continue;
+            const QString text = dialog->findChild<QTextEdit *>(QStringLiteral("textEdit"))->toPlainText();
+            if (text.startsWith(QStringLiteral("转码任务完成"))) {
+                dialog->setProperty("seen", true);
+                texts << text;
+                dialog->findChild<QPushButton *>(QStringLiteral("btnOk"))->click();
+            } else if (!texts.isEmpty()) {
+                dialog->setProperty("seen", true);
+                texts << text;
+                dialog->findChild<QPushButton *>(QStringLiteral("btnOk"))->click();
+            }
+        }
+    });
+    poll.start();
+    buttonOf(window, "btnConvertStart")->click();
+    QCOMPARE(texts.size(), 2);
+    QCOMPARE(texts.at(0), QStringLiteral("转码任务完成！\n成功： 1 个\n"));
+    QCOMPARE(texts.at(1), QStringLiteral("确认取消？\n未完成的转码任务将会取消。\n"));
+    // The confirmation came after the run had ended: nothing is cancelled and
+    // no second summary appears.
+    QTest::qWait(100);
+    QCOMPARE(texts.size(), 2);
+    QCOMPARE(rowItem(window, 0)->convertState(), 2);
+    QVERIFY(!isConverting(window));
+}
+
+void TestMainWindow::nextJobFailingToStartIsRecorded()
+{
+    MainWindow window;
+    DialogAnswerer answerer;
+    const QString b = listed(QStringLiteral("b.mp4"));
+    for (const QString &path : {listed(QStringLiteral("a.mp4")), b, listed(QStringLiteral("c.mp4"))})
+        QVERIFY(window.addInputFile(path.toUtf8()) == 0);
+    window.setMainState(MainWindow::MainStateReady);
+    useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("ok"), succeedingBody()));
+    rowItem(window, 1)->setTranscoderProgram(file(QStringLiteral("no-such-ffmpeg")).toUtf8());
+    buttonOf(window, "btnConvertStart")->click();
+    QTRY_VERIFY(!isConverting(window));
+    QTRY_COMPARE(answerer.texts.size(), 1);
+    QCOMPARE(answerer.texts.at(0), QStringLiteral("转码任务完成！\n成功： 2 个\n失败： 1 个\n")
+                                       + b + QStringLiteral(" : 启动失败！ 错误码：-102\n"));
+    QCOMPARE(rowItem(window, 2)->convertState(), 2);
+}
+
+void TestMainWindow::sameBaseNameDoesNotOverwrite()
+{
+    MainWindow window;
+    DialogAnswerer answerer;
+    const QString out = file(QStringLiteral("out"));
+    QDir().mkpath(out);
+    outputDir = out.toUtf8();
+    QDir().mkpath(file(QStringLiteral("x")));
+    for (const char *name : {"clip.mkv", "clip.avi", "x/clip.mp4"})
+        QVERIFY(window.addInputFile(listed(QLatin1String(name)).toUtf8()) == 0);
+    window.setMainState(MainWindow::MainStateReady);
+    useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("ok"), succeedingBody()));
+    buttonOf(window, "btnConvertStart")->click();
+    QTRY_COMPARE(answerer.texts.size(), 1);
+    QCOMPARE(answerer.texts.at(0), QStringLiteral("转码任务完成！\n成功： 3 个\n"));
+    const QString base = out + QStringLiteral("/Vantor转码-clip");
+    QCOMPARE(QString::fromUtf8(rowItem(window, 0)->outputPath()), base + QStringLiteral(".mp4"));
+    QCOMPARE(QString::fromUtf8(rowItem(window, 1)->outputPath()), base + QStringLiteral(" (2).mp4"));
+    QCOMPARE(QString::fromUtf8(rowItem(window, 2)->outputPath()), base + QStringLiteral(" (3).mp4"));
+    for (int row = 0; row < 3; ++row)
+        QVERIFY(QFileInfo::exists(QString::fromUtf8(rowItem(window, row)->outputPath())));
+}
+
+void TestMainWindow::closingDuringRun_data()
+{
+    QTest::addColumn<bool>("confirm");
+    QTest::newRow("Cancel keeps the run") << false;
+    QTest::newRow("OK cancels every job") << true;
+}
+
+void TestMainWindow::closingDuringRun()
+{
+    QFETCH(bool, confirm);
+    DialogAnswerer answerer;
+    auto *window = new MainWindow;
+    QVERIFY(window->addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == 0);
+    QVERIFY(window->addInputFile(listed(QStringLiteral("b.mp4")).toUtf8()) == 0);
+    window->setMainState(MainWindow::MainStateReady);
+    useProgram(*window, writeFakeTranscoder(work->path(), QStringLiteral("stall"), stallingBody()));
+    buttonOf(*window, "btnConvertStart")->click();
+    QVERIFY(hasChildProcesses());
+
+    answerer.answers << confirm;
+    buttonOf(*window, "btnTopClose")->click();
+    QCOMPARE(answerer.texts, QStringList{QStringLiteral("正在转码中，确认关闭？\n未完成的压缩任务将会取消。\n")});
+    QCOMPARE(window->isVisible(), !confirm);
+    QCOMPARE(rowItem(*window, 0)->convertState(), confirm ? 3 : 1);
+    QCOMPARE(rowItem(*window, 1)->convertState(), confirm ? 3 : 0);
+    QCOMPARE(hasChildProcesses(), !confirm);
+    QTest::qWait(100);
+    QCOMPARE(answerer.texts.size(), 1);
+    // Destroying the window (closed or not) leaves no child behind.
+    delete window;
+}
+
+// ------------------------------------------------------------- settings bar
+
+void TestMainWindow::containerCascade_data()
+{
+    QTest::addColumn<bool>("applyAll");
+    QTest::newRow("apply to all") << true;
+    QTest::newRow("current row only") << false;
+}
+
+void TestMainWindow::containerCascade()
+{
+    QFETCH(bool, applyAll);
+    MainWindow window;
+    for (const char *name : {"a.mp4", "b.mp4"})
+        QVERIFY(window.addInputFile(listed(QLatin1String(name)).toUtf8()) == 0);
+    window.setMainState(MainWindow::MainStateReady);
+    window.findChild<QCheckBox *>(QStringLiteral("applyAll"))->setChecked(applyAll);
+    listOf(window)->setCurrentRow(1);
+    combo(window, "cboxVContainer")->setCurrentIndex(2);
+    for (int row = 0; row < 2; ++row) {
+        const AVSettings &s = rowItem(window, row)->settings();
+        const bool changed = applyAll || row == 1;
+        QCOMPARE(s.container, changed ? 2 : 0);
+        QCOMPARE(s.videoCodec, 2);
+        QCOMPARE(s.audioCodec, changed ? 1 : 0);
+    }
+}
+
+void TestMainWindow::switchingRowsResetsQualityPresets()
+{
+    MainWindow window;
+    for (const char *name : {"a.mp4", "b.mp4"})
+        QVERIFY(window.addInputFile(listed(QLatin1String(name)).toUtf8()) == 0);
+    window.setMainState(MainWindow::MainStateReady);
+    window.findChild<QCheckBox *>(QStringLiteral("applyAll"))->setChecked(false);
+    listOf(window)->setCurrentRow(1);
+    combo(window, "cboxVQuality")->setCurrentIndex(0);
+    // Hand-edited values of the second row, as the settings dialog leaves them.
+    rowItem(window, 1)->settings().crf = 40;
+    rowItem(window, 1)->settings().videoBitrate = 2400;
+    listOf(window)->setCurrentRow(0);
+    combo(window, "cboxVQuality")->setCurrentIndex(2);
+    QCOMPARE(rowItem(window, 0)->settings().videoBitrate, 1024);
+
+    listOf(window)->setCurrentRow(1);
+    QCOMPARE(combo(window, "cboxVQuality")->currentText(), QStringLiteral("低质量"));
+    const AVSettings &second = rowItem(window, 1)->settings();
+    QCOMPARE(second.videoBitrate, 256);
+    QCOMPARE(second.crf, 32);
+    QCOMPARE(second.frameRate, 12);
+    QCOMPARE(rowItem(window, 0)->settings().videoBitrate, 1024);
+}
+
+void TestMainWindow::newFileStartsFromDefaults()
+{
+    MainWindow window;
+    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == 0);
+    combo(window, "cboxVQuality")->setCurrentIndex(2);
+    QCOMPARE(rowItem(window, 0)->settings().videoQuality, 2);
+    QVERIFY(window.addInputFile(listed(QStringLiteral("b.mp4")).toUtf8()) == 0);
+    QVERIFY(rowItem(window, 1)->settings() == makeAVSettings(0, 1, 1));
+
+    // Re-ticking apply-to-all hands the bar's record to every row.
+    auto *applyAll = window.findChild<QCheckBox *>(QStringLiteral("applyAll"));
+    applyAll->setChecked(false);
+    QVERIFY(rowItem(window, 1)->settings() == makeAVSettings(0, 1, 1));
+    applyAll->setChecked(true);
+    QCOMPARE(rowItem(window, 1)->settings().videoQuality, 2);
+    QCOMPARE(rowItem(window, 1)->settings().videoBitrate, 1024);
+}
+
+void TestMainWindow::settingsDialogFromBar_data()
+{
+    QTest::addColumn<bool>("confirm");
+    QTest::newRow("confirmed") << true;
+    QTest::newRow("cancelled") << false;
+}
+
+void TestMainWindow::settingsDialogFromBar()
+{
+    QFETCH(bool, confirm);
+    MainWindow window;
+    for (const char *name : {"a.mp4", "b.mp4"})
+        QVERIFY(window.addInputFile(listed(QLatin1String(name)).toUtf8()) == 0);
+    window.setMainState(MainWindow::MainStateReady);
+    window.findChild<QCheckBox *>(QStringLiteral("applyAll"))->setChecked(false);
+
+    // With apply-to-all off and no current row the button does nothing.
+    buttonOf(window, "btnQualitySettings")->click();
+
+    listOf(window)->setCurrentRow(1);
+    QTimer::singleShot(50, this, [confirm] {
+        auto *dialog = qobject_cast<CDlgAVSettings *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        dialog->findChild<QComboBox *>(QStringLiteral("cboxVC"))->setCurrentIndex(3);
+        dialog->findChild<QComboBox *>(QStringLiteral("cboxCRF"))->setCurrentText(QStringLiteral("40"));
+        dialog->findChild<QPushButton *>(confirm ? QStringLiteral("btnOk") : QStringLiteral("btnCancel"))->click();
+    });
+    buttonOf(window, "btnQualitySettings")->click();
+
+    const AVSettings &second = rowItem(window, 1)->settings();
+    QCOMPARE(second.container, confirm ? 3 : 0);
+    QCOMPARE(second.videoCodec, confirm ? 4 : 2);
+    QCOMPARE(second.crf, confirm ? 40 : 24);
+    QCOMPARE(combo(window, "cboxVContainer")->currentIndex(), confirm ? 3 : 0);
+    QVERIFY(rowItem(window, 0)->settings() == makeAVSettings(0, 1, 1));
+}
+
+// ------------------------------------------------------------ end to end
+
+void TestMainWindow::fullRunWithRealTranscoder()
+{
+    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+    const QString ffprobe = QStandardPaths::findExecutable(QStringLiteral("ffprobe"));
+    QVERIFY2(!ffmpeg.isEmpty() && !ffprobe.isEmpty(), "ffmpeg and ffprobe are needed");
+    const QStringList sources = {file(QStringLiteral("one.mkv")), file(QStringLiteral("two.mov")),
+                                 file(QStringLiteral("three 三.avi"))};
+    for (const QString &source : sources) {
+        QProcess make;
+        make.start(ffmpeg, {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=15:duration=2",
+                            "-f", "lavfi", "-i", "sine=duration=2", "-shortest", "-pix_fmt", "yuv420p",
+                            source});
+        QVERIFY(make.waitForFinished(60000));
+        QCOMPARE(make.exitCode(), 0);
+    }
+
+    MainWindow window;
+    DialogAnswerer answerer;
+    const QString out = file(QStringLiteral("out"));
+    QDir().mkpath(out);
+    outputDir = out.toUtf8();
+    for (const QString &source : sources)
+        QVERIFY(window.addInputFile(source.toUtf8()) == 0);
+    window.setMainState(MainWindow::MainStateReady);
+    window.findChild<QCheckBox *>(QStringLiteral("applyAll"))->setChecked(false);
+    const QStringList formats = {"mov,mp4,m4a,3gp,3g2,mj2", "flv", "asf"};
+    for (int row = 0; row < 3; ++row) {
+        listOf(window)->setCurrentRow(row);
+        combo(window, "cboxVContainer")->setCurrentIndex(row == 2 ? 3 : row);
+    }
+    useProgram(window, ffmpeg.toUtf8());
+    buttonOf(window, "btnConvertStart")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!isConverting(window), 120000);
+    QTRY_COMPARE(answerer.texts.size(), 1);
+    QCOMPARE(answerer.texts.at(0), QStringLiteral("转码任务完成！\n成功： 3 个\n"));
+
+    const QStringList expected = {out + "/Vantor转码-one.mp4", out + "/Vantor转码-two.flv",
+                                  out + "/Vantor转码-three 三.wmv"};
+    for (int row = 0; row < 3; ++row) {
+        QCOMPARE(rowItem(window, row)->convertState(), 2);
+        QProcess probe;
+        probe.start(ffprobe, {"-v", "error", "-show_entries", "format=format_name:stream=codec_type",
+                              "-of", "default=nw=1", expected.at(row)});
+        QVERIFY(probe.waitForFinished(30000));
+        const QString report = QString::fromUtf8(probe.readAllStandardOutput());
+        QVERIFY2(report.contains("format_name=" + formats.at(row)), qPrintable(report));
+        QVERIFY(report.contains(QLatin1String("codec_type=video")));
+        QVERIFY(report.contains(QLatin1String("codec_type=audio")));
+    }
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
