@@ -190,14 +190,7 @@ void vlcplayer::onBtnMute()
 void vlcplayer::onVolumeChanged(int pos)
 {
     volumeLevel = pos;
-    if (pos > 0) {
-        ui.btnMute->hide();
-        ui.btnVolume->show();
-        ui.volume->setValue(volumeLevel);
-    } else {
-        ui.btnMute->show();
-        ui.btnVolume->hide();
-    }
+    showVolumeControls();
     if (mediaPlayer)
         libvlc_audio_set_volume(mediaPlayer, volumeLevel);
 }
@@ -244,6 +237,12 @@ void vlcplayer::resetControls()
     ui.duration->setText(formatTime(lengthMs));
     ui.display->hide();
     ui.labelDisplay->show();
+    showVolumeControls();
+}
+
+void vlcplayer::showVolumeControls()
+{
+    // The loudspeaker while there is sound, the mute button at 0.
     if (volumeLevel > 0) {
         ui.btnMute->hide();
         ui.btnVolume->show();

@@ -50,6 +50,7 @@ private:
     int openMedia(const QByteArray &path);
     void releaseMediaPlayer();
     void resetControls();
+    void showVolumeControls();
 
     Ui::vlcplayer ui;
     QByteArray mediaPath;

@@ -9,13 +9,8 @@ cd "$work" || exit 1
 "$app" &
 pid=$!
 
-id=""
-for _ in $(seq 1 100); do
-    id=$(xwininfo -root -tree 2>/dev/null | awk '/"Vantor视频转换器"/ {print $1; exit}')
-    [ -n "$id" ] && break
-    sleep 0.1
-done
-[ -n "$id" ] || { echo "FAIL: no window titled Vantor视频转换器"; exit 1; }
+id=$("$(dirname "$0")/../find-window.sh" "Vantor视频转换器") || {
+    echo "FAIL: no window titled Vantor视频转换器"; exit 1; }
 
 count=$(xwininfo -root -tree | grep -c '"Vantor视频转换器"')
 [ "$count" -eq 1 ] || { echo "FAIL: $count windows with the title"; exit 1; }

@@ -61,13 +61,8 @@ chown nobody "$home"
 (cd "$readonly_dir" && exec runuser -u nobody -- env -i HOME="$home" DISPLAY="$DISPLAY" \
     PATH=/usr/bin:/bin /usr/bin/vantor-converter) 2>"$work/stderr" &
 pid=$!
-id=""
-for _ in $(seq 1 100); do
-    id=$(xwininfo -root -tree 2>/dev/null | awk '/"Vantor视频转换器"/ {print $1; exit}')
-    [ -n "$id" ] && break
-    sleep 0.1
-done
-[ -n "$id" ] || { cat "$work/stderr"; fail "the installed program shows no window"; }
+"$(dirname "$0")/../find-window.sh" "Vantor视频转换器" >/dev/null || {
+    cat "$work/stderr"; fail "the installed program shows no window"; }
 kill -0 "$pid" || fail "the installed program exited"
 [ ! -e "$readonly_dir/conf_main.json" ] || fail "wrote into a read-only folder"
 [ -d "$home/Videos" ] || fail "the default output folder was not created"
