@@ -368,7 +368,13 @@ void MainWindow::startQueue()
 
 int MainWindow::startJob(InputItem *item)
 {
-    return item->startConvert(uniqueOutputPath(item->plannedOutputPath(), finishedOutputs));
+    // ffmpeg overwrites its output without asking, so a listed source that
+    // happens to bear a job's output name (output folder = source folder)
+    // must be avoided like the outputs of this run.
+    QSet<QByteArray> taken = finishedOutputs;
+    for (int row = 0; row < ui.listInput->count(); ++row)
+        taken.insert(itemAt(row)->inputPath());
+    return item->startConvert(uniqueOutputPath(item->plannedOutputPath(), taken));
 }
 
 void MainWindow::recordResult(InputItem *item)
