@@ -1,0 +1,218 @@
+#include <QProgressBar>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "testsupport.h"
+
+// Starts and cancels runs at random moments, and closes windows during runs:
+// afterwards no transcoder is left, running or as a zombie, no cancelled job
+// leaves output behind, done jobs keep theirs, and each summary counts what
+// the rows show.
+class TestCancelSoak : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void startAndCancelAtRandom_data();
+    void startAndCancelAtRandom();
+    void closeDuringRun_data();
+    void closeDuringRun();
+
+private:
+    void listSources(MainWindow &window, const QByteArray &program);
+    void checkRows(MainWindow &window, const QByteArray &complete);
+    static bool isConverting(MainWindow &window)
+    {
+        return buttonOf(window, "btnConvertStart")->text() == QStringLiteral("取消转码");
+    }
+
+    QTemporaryDir work;
+    QStringList sources;
+    QByteArray fake;
+    QByteArray ffmpeg;
+    QString out;
+};
+
+namespace {
+
+// Ten progress lines, one output piece after each, about half a second.
+const QByteArray fakeOutput = "piecepiecepiecepiecepiecepiecepiecepiecepiecepiece";
+const QByteArray progressingBody =
+    "printf '  Duration: 00:00:10.00, start: 0.000000\\n'\n"
+    ": > \"$out\"\n"
+    "for i in 1 2 3 4 5 6 7 8 9 10; do\n"
+    "  printf 'frame=%d fps=1 time=00:00:%02d.00 bitrate=1\\r' $i $i\n"
+    "  printf piece >> \"$out\"\n"
+    "  sleep 0.05\n"
+    "done\n"
+    "printf '[libx264 @ 0x1] kb/s:100.00\\n'\n";
+
+bool makeClip(const QString &path, int seconds)
+{
+    QProcess make;
+    make.start(QStringLiteral("ffmpeg"),
+               {"-v", "error", "-y", "-f", "lavfi", "-i",
+                QStringLiteral("testsrc=size=320x240:rate=25:duration=%1").arg(seconds), "-f", "lavfi",
+                "-i", QStringLiteral("sine=duration=%1").arg(seconds), "-shortest", "-c:v", "libx264",
+                "-preset", "ultrafast", path});
+    return make.waitForFinished(60000) && make.exitCode() == 0;
+}
+
+} // namespace
+
+void TestCancelSoak::initTestCase()
+{
+    QVERIFY(work.isValid());
+    QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty(), "ffmpeg is needed");
+    ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).toUtf8();
+    fake = writeFakeTranscoder(work.path(), QStringLiteral("progressing"), progressingBody);
+    for (const char *name : {"one.mkv", "two.mp4", "three 三.avi"}) {
+        sources << work.filePath(QLatin1String(name));
+        QVERIFY(makeClip(sources.last(), 12));
+    }
+    out = work.filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkpath(out));
+    qputenv("HOME", work.path().toUtf8());
+}
+
+void TestCancelSoak::init()
+{
+    QDir::setCurrent(work.path());
+    touch(work.filePath(QStringLiteral("conf_main.json")), "{\"VideosDir\":\"" + out.toUtf8() + "\"}");
+}
+
+void TestCancelSoak::cleanup()
+{
+    QVERIFY(!hasChildProcesses());
+    QDir(out).removeRecursively();
+    QDir().mkpath(out);
+}
+
+void TestCancelSoak::listSources(MainWindow &window, const QByteArray &program)
+{
+    for (const QString &source : sources)
+        QVERIFY(window.addInputFile(source.toUtf8()) == 0);
+    window.setMainState(MainWindow::MainStateReady);
+    for (int row = 0; row < listOf(window)->count(); ++row)
+        rowItem(window, row)->setTranscoderProgram(program);
+}
+
+// Done rows keep a whole output (complete, when given, is its content);
+// every other row is cancelled and has none.
+void TestCancelSoak::checkRows(MainWindow &window, const QByteArray &complete)
+{
+    for (int row = 0; row < listOf(window)->count(); ++row) {
+        InputItem *item = rowItem(window, row);
+        QFile output(QString::fromUtf8(item->outputPath()));
+        if (item->convertState() == ConvertDone) {
+            QVERIFY(output.open(QIODevice::ReadOnly));
+            const QByteArray content = output.readAll();
+            QVERIFY(complete.isEmpty() ? content.size() > 1000 : content == complete);
+        } else {
+            QCOMPARE(item->convertState(), int(ConvertCancelled));
+            QVERIFY2(item->outputPath().isEmpty() || !output.exists(), item->outputPath());
+        }
+    }
+}
+
+void TestCancelSoak::startAndCancelAtRandom_data()
+{
+    QTest::addColumn<bool>("realTranscoder");
+    QTest::addColumn<int>("cycles");
+    QTest::addColumn<int>("longestWaitMs");
+    QTest::newRow("fake transcoder") << false << 80 << 1300;
+    QTest::newRow("real ffmpeg") << true << 20 << 1200;
+}
+
+void TestCancelSoak::startAndCancelAtRandom()
+{
+    QFETCH(bool, realTranscoder);
+    QFETCH(int, cycles);
+    QFETCH(int, longestWaitMs);
+    MainWindow window;
+    DialogAnswerer answerer;
+    listSources(window, realTranscoder ? ffmpeg : fake);
+    QRandomGenerator random(realTranscoder ? 11 : 7);
+    const int rows = listOf(window)->count();
+    int cancels = 0;
+
+    for (int cycle = 0; cycle < cycles; ++cycle) {
+        int doneBefore = 0;
+        for (int row = 0; row < rows; ++row)
+            doneBefore += rowItem(window, row)->convertState() == ConvertDone;
+        if (doneBefore == rows) {
+            // Everything converted: list the files again for the next cycle.
+            buttonOf(window, "btnInputClear")->click();
+            QCOMPARE(listOf(window)->count(), 0);
+            QDir(out).removeRecursively();
+            QDir().mkpath(out);
+            listSources(window, realTranscoder ? ffmpeg : fake);
+            doneBefore = 0;
+        }
+        answerer.texts.clear();
+        buttonOf(window, "btnConvertStart")->click();
+        QVERIFY(isConverting(window));
+        QTest::qWait(int(random.bounded(longestWaitMs + 1)));
+        if (isConverting(window)) {
+            ++cancels;
+            answerer.answers << true;
+            buttonOf(window, "btnConvertStart")->click();
+        }
+        QTRY_VERIFY(!isConverting(window));
+        QVERIFY(!hasChildProcesses());
+
+        int doneAfter = 0;
+        for (int row = 0; row < rows; ++row)
+            doneAfter += rowItem(window, row)->convertState() == ConvertDone;
+        checkRows(window, realTranscoder ? QByteArray() : fakeOutput);
+        const QStringList summaries = answerer.texts.filter(QStringLiteral("转码任务完成！"));
+        QCOMPARE(summaries.size(), 1);
+        const int cancelled = rows - (doneAfter - doneBefore);
+        QString expected = QStringLiteral("转码任务完成！\n成功： %1 个\n").arg(doneAfter - doneBefore);
+        if (cancelled > 0)
+            expected += QStringLiteral("取消： %1 个\n").arg(cancelled);
+        QCOMPARE(summaries.first(), expected);
+    }
+    // Most runs must really have been cancelled, not have ended by themselves.
+    qInfo("cancelled %d of %d", cancels, cycles);
+    QVERIFY(cancels > cycles / 2);
+}
+
+void TestCancelSoak::closeDuringRun_data()
+{
+    QTest::addColumn<bool>("titleButton");
+    QTest::newRow("close button, 10 windows") << true;
+    QTest::newRow("platform close request, 10 windows") << false;
+}
+
+void TestCancelSoak::closeDuringRun()
+{
+    QFETCH(bool, titleButton);
+    QRandomGenerator random(titleButton ? 3 : 5);
+    for (int i = 0; i < 10; ++i) {
+        auto *window = new MainWindow;
+        DialogAnswerer answerer;
+        listSources(*window, fake);
+        buttonOf(*window, "btnConvertStart")->click();
+        QTest::qWait(int(random.bounded(1200)));
+        QVERIFY(isConverting(*window));
+        answerer.answers << true;
+        if (titleButton)
+            buttonOf(*window, "btnTopClose")->click();
+        else
+            window->close();
+        QVERIFY(!window->isVisible());
+        QCOMPARE(answerer.texts.size(), 1);
+        QVERIFY(!hasChildProcesses());
+        checkRows(*window, fakeOutput);
+        delete window;
+    }
+}
+
+QTEST_MAIN(TestCancelSoak)
+#include "tst_cancelsoak.moc"

@@ -1,0 +1,278 @@
+#include <QCryptographicHash>
+#include <QLineEdit>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <optional>
+
+#include <unistd.h>
+
+#include "catalogue.h"
+#include "testsupport.h"
+
+// Whole runs through the window with the real ffmpeg, over awkward inputs:
+// every source stays byte-identical, each failure gives its status and its
+// summary line, and nothing is left running.
+class TestReliableRuns : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void sourcesSurviveEveryRun_data();
+    void sourcesSurviveEveryRun();
+    void oddConfigFiles_data();
+    void oddConfigFiles();
+
+private:
+    QString path(const QString &name) const { return work.filePath(name); }
+    QMap<QString, QByteArray> checksums(const QStringList &names) const;
+    static bool isConverting(MainWindow &window)
+    {
+        return buttonOf(window, "btnConvertStart")->text() == QStringLiteral("取消转码");
+    }
+
+    QTemporaryDir work;
+    QString src;
+    QString home;
+};
+
+namespace {
+
+bool makeClip(const QString &path, int seconds)
+{
+    QProcess make;
+    make.start(QStringLiteral("ffmpeg"),
+               {"-v", "error", "-y", "-f", "lavfi", "-i",
+                QStringLiteral("testsrc=size=320x240:rate=25:duration=%1").arg(seconds), "-f", "lavfi",
+                "-i", QStringLiteral("sine=duration=%1").arg(seconds), "-shortest", "-c:v", "libx264",
+                "-preset", "ultrafast", path});
+    return make.waitForFinished(60000) && make.exitCode() == 0;
+}
+
+// A folder nobody may write into, root included (root ignores the mode
+// bits, not the immutable flag); undone when it goes out of scope.
+class ReadOnlyFolder
+{
+public:
+    explicit ReadOnlyFolder(const QString &dir) : dir(dir)
+    {
+        QDir().mkpath(dir);
+        QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner);
+        if (geteuid() == 0)
+            immutable = QProcess::execute(QStringLiteral("chattr"), {"+i", dir}) == 0;
+    }
+    ~ReadOnlyFolder()
+    {
+        if (immutable)
+            QProcess::execute(QStringLiteral("chattr"), {"-i", dir});
+        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    bool isReadOnly() const
+    {
+        QFile probe(dir + QStringLiteral("/probe"));
+        if (!probe.open(QIODevice::WriteOnly))
+            return true;
+        probe.remove();
+        return false;
+    }
+
+private:
+    QString dir;
+    bool immutable = false;
+};
+
+const char quotedName[] = "片 \"引号\" 'single' 空格.avi";
+
+} // namespace
+
+void TestReliableRuns::initTestCase()
+{
+    QVERIFY(work.isValid());
+    QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty(), "ffmpeg is needed");
+    home = path(QStringLiteral("home"));
+    QDir().mkpath(home);
+    qputenv("HOME", home.toUtf8());
+    qunsetenv("XDG_CONFIG_HOME");
+    src = path(QStringLiteral("源 文件夹"));
+    QDir().mkpath(src);
+    // "Vantor转码-a.mp4" is exactly the name a.mkv converts to.
+    QVERIFY(makeClip(src + QStringLiteral("/a.mkv"), 2));
+    QVERIFY(makeClip(src + QStringLiteral("/Vantor转码-a.mp4"), 2));
+    QVERIFY(makeClip(src + '/' + QString::fromUtf8(quotedName), 2));
+    QVERIFY(makeClip(src + QStringLiteral("/long.mov"), 40));
+    touch(src + QStringLiteral("/notes.mp4"), "These are notes, not a video.\n");
+}
+
+void TestReliableRuns::init()
+{
+    QDir::setCurrent(work.path());
+    QFile::remove(path(QStringLiteral("conf_main.json")));
+}
+
+void TestReliableRuns::cleanup()
+{
+    QVERIFY(!hasChildProcesses());
+    QDir::setCurrent(QDir::tempPath());
+    // Outputs written beside the sources go; the sources stay.
+    for (const QString &name : QDir(src).entryList({QStringLiteral("Vantor转码-Vantor转码-*"),
+                                                    QStringLiteral("Vantor转码-a (*"),
+                                                    QStringLiteral("Vantor转码-片*"),
+                                                    QStringLiteral("Vantor转码-long*")}))
+        QFile::remove(src + '/' + name);
+}
+
+QMap<QString, QByteArray> TestReliableRuns::checksums(const QStringList &names) const
+{
+    QMap<QString, QByteArray> sums;
+    for (const QString &name : names) {
+        QFile file(src + '/' + name);
+        file.open(QIODevice::ReadOnly);
+        sums.insert(name, QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256));
+    }
+    return sums;
+}
+
+void TestReliableRuns::sourcesSurviveEveryRun_data()
+{
+    // Files listed (in the source folder), the output folder ("" = the source
+    // folder), and for each row its end state and the summary expected.
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QString>("outFolder"); // "readonly": a folder nobody may write into
+    QTest::addColumn<bool>("cancelOnLast");
+    QTest::addColumn<QList<int>>("states");
+    QTest::addColumn<QString>("summary");
+
+    const QString quoted = QString::fromUtf8(quotedName);
+    QTest::newRow("output beside the sources, one named like an output")
+        << QStringList{"a.mkv", "Vantor转码-a.mp4", quoted} << QString() << false
+        << QList<int>{2, 2, 2} << QStringLiteral("转码任务完成！\n成功： 3 个\n");
+    QTest::newRow("cancelled while converting, output beside the sources")
+        << QStringList{"a.mkv", "long.mov", "Vantor转码-a.mp4"} << QString() << true
+        << QList<int>{2, 3, 3} << QStringLiteral("转码任务完成！\n成功： 1 个\n取消： 2 个\n");
+    QTest::newRow("garbage named .mp4 and a file gone before the run")
+        << QStringList{"notes.mp4", "gone.mp4", quoted} << QString() << false << QList<int>{4, 4, 2}
+        << QStringLiteral("转码任务完成！\n成功： 1 个\n失败： 2 个\n%1/gone.mp4 : 文件或文件夹不存在！\n"
+                          "%1/notes.mp4 : 未识别的输入文件格式！\n");
+    QTest::newRow("read-only output folder")
+        << QStringList{"a.mkv"} << QStringLiteral("readonly") << false << QList<int>{4}
+        << QStringLiteral("转码任务完成！\n成功： 0 个\n失败： 1 个\n%1/a.mkv : 模糊信息\n");
+}
+
+void TestReliableRuns::sourcesSurviveEveryRun()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QString, outFolder);
+    QFETCH(bool, cancelOnLast);
+    QFETCH(QList<int>, states);
+    QFETCH(QString, summary);
+
+    const QString out = outFolder.isEmpty() ? src : path(outFolder);
+    std::optional<ReadOnlyFolder> readOnly;
+    if (!outFolder.isEmpty()) {
+        readOnly.emplace(out);
+        if (!readOnly->isReadOnly())
+            QSKIP("this file system lets the test write into a read-only folder");
+    }
+    touch(path(QStringLiteral("conf_main.json")), "{\"VideosDir\":\"" + out.toUtf8() + "\"}");
+    touch(src + QStringLiteral("/gone.mp4"));
+    const QStringList before = QDir(out).entryList(QDir::Files);
+
+    MainWindow window;
+    DialogAnswerer answerer;
+    for (const QString &name : names)
+        QCOMPARE(window.addInputFile((src + '/' + name).toUtf8()), 0);
+    QFile::remove(src + QStringLiteral("/gone.mp4"));
+    const QStringList sources = QDir(src).entryList(QDir::Files);
+    const QMap<QString, QByteArray> sums = checksums(sources);
+    window.setMainState(MainWindow::MainStateReady);
+    buttonOf(window, "btnConvertStart")->click();
+    if (cancelOnLast) {
+        // Cancel once the second job is under way and has written output.
+        InputItem *second = rowItem(window, 1);
+        QTRY_VERIFY_WITH_TIMEOUT(second->convertState() == ConvertRunning
+                                     && QFileInfo(QString::fromUtf8(second->outputPath())).size() > 0,
+                                 60000);
+        answerer.answers << true;
+        buttonOf(window, "btnConvertStart")->click();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!isConverting(window), 120000);
+    if (summary.contains(QLatin1String("%1")))
+        summary = summary.arg(src);
+    QTRY_COMPARE(answerer.texts.filter(QStringLiteral("转码任务完成！")), QStringList{summary});
+
+    QCOMPARE(checksums(sources), sums);
+    QStringList written;
+    for (int row = 0; row < names.size(); ++row) {
+        InputItem *item = rowItem(window, row);
+        QCOMPARE(item->convertState(), states.at(row));
+        const QFileInfo output(QString::fromUtf8(item->outputPath()));
+        if (states.at(row) == ConvertDone) {
+            QVERIFY(output.size() > 1000);
+            written << output.fileName();
+        }
+    }
+    // Nothing but the outputs of the done jobs is new in the output folder.
+    QStringList after = QDir(out).entryList(QDir::Files);
+    for (const QString &name : before)
+        after.removeOne(name);
+    after.removeOne(QStringLiteral("gone.mp4"));
+    written.sort();
+    after.sort();
+    QCOMPARE(after, written);
+}
+
+void TestReliableRuns::oddConfigFiles_data()
+{
+    // Content of conf_main.json, or "<folder>" when it is a folder itself,
+    // and whether the stored folder is used.
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("storedUsed");
+    const QByteArray valid = "{\"VideosDir\":\"@\"}";
+    QTest::newRow("64 MB of white space around a usable object")
+        << QByteArray(32 << 20, ' ') + valid + QByteArray(32 << 20, '\n') << true;
+    QTest::newRow("usable object, 64 MB member beside it")
+        << "{\"Padding\":\"" + QByteArray(64 << 20, 'x') + "\",\"VideosDir\":\"@\"}" << true;
+    QTest::newRow("64 MB of binary noise") << QByteArray(64 << 20, '\xfe') << false;
+    QTest::newRow("a folder") << QByteArray("<folder>") << false;
+}
+
+void TestReliableRuns::oddConfigFiles()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, storedUsed);
+    const QString stored = path(QStringLiteral("stored"));
+    const QString movies = home + QStringLiteral("/Videos");
+    QDir().mkpath(stored);
+    const QString config = path(QStringLiteral("conf_main.json"));
+    if (content == "<folder>")
+        QVERIFY(QDir().mkpath(config));
+    else
+        touch(config, content.replace('@', stored.toUtf8()));
+
+    {
+        MainWindow window;
+        QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("editOutputDir"))->text(),
+                 storedUsed ? stored : movies);
+        QCOMPARE(QString::fromUtf8(outputDir), storedUsed ? stored : movies);
+    }
+    QFile file(config);
+    if (content == "<folder>") {
+        // Cannot be replaced; the default serves until the program ends.
+        QVERIFY(QFileInfo(config).isDir());
+        QVERIFY(QDir(config).removeRecursively());
+    } else {
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray written = file.readAll();
+        if (storedUsed)
+            QVERIFY(written == content);
+        else
+            QCOMPARE(written, "{\"VideosDir\":\"" + movies.toUtf8() + "\"}");
+    }
+}
+
+QTEST_MAIN(TestReliableRuns)
+#include "tst_reliableruns.moc"
