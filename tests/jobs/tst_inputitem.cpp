@@ -11,7 +11,8 @@
 #include "avsettings.h"
 #include "catalogue.h"
 #include "inputitem.h"
-#include "jobstestsupport.h"
+#include "processes.h"
+#include "scripts.h"
 
 namespace {
 

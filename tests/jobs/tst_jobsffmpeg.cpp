@@ -9,7 +9,8 @@
 #include "catalogue.h"
 #include "damagedsource.h"
 #include "inputitem.h"
-#include "jobstestsupport.h"
+#include "processes.h"
+#include "scripts.h"
 
 namespace {
 

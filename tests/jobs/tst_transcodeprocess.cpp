@@ -2,7 +2,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "jobstestsupport.h"
+#include "processes.h"
+#include "scripts.h"
 #include "transcodeprocess.h"
 
 namespace {

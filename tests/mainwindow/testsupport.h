@@ -17,6 +17,8 @@
 #include <QTimer>
 
 #include "dlgmessage.h"
+#include "processes.h"
+#include "scripts.h"
 #include "inputitem.h"
 #include "mainwindow.h"
 
@@ -83,13 +85,7 @@ inline void answerFileDialog(const QStringList &paths)
 // converter looks at. `body` runs after the output path is known as $out.
 inline QByteArray writeFakeTranscoder(const QString &dir, const QString &name, const QByteArray &body)
 {
-    const QString path = QDir(dir).filePath(name);
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write("#!/bin/sh\nout=\"\"\nfor a in \"$@\"; do out=$a; done\n" + body + "\n");
-    file.close();
-    file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
-    return path.toUtf8();
+    return writeScript(dir, name, "out=\"\"\nfor a in \"$@\"; do out=$a; done\n" + body);
 }
 
 inline QByteArray succeedingBody()
@@ -134,21 +130,4 @@ inline InputItem *rowItem(MainWindow &window, int row)
 inline QPushButton *buttonOf(MainWindow &window, const char *name)
 {
     return window.findChild<QPushButton *>(QLatin1String(name));
-}
-
-// No ffmpeg child of this process is left, running or as a zombie.
-inline bool hasChildProcesses()
-{
-    const QString self = QString::number(QCoreApplication::applicationPid());
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString &pid : entries) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QList<QByteArray> fields = stat.readAll().split(' ');
-        // Field 4 is the parent; the name in field 2 has no spaces here.
-        if (fields.size() > 3 && fields.at(3) == self.toLatin1())
-            return true;
-    }
-    return false;
 }

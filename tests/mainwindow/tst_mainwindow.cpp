@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include "catalogue.h"
+#include "clips.h"
 #include "dlgavsettings.h"
 #include "styleconstants.h"
 #include "testsupport.h"
@@ -658,14 +659,8 @@ void TestMainWindow::fullRunWithRealTranscoder()
     QVERIFY2(!ffmpeg.isEmpty() && !ffprobe.isEmpty(), "ffmpeg and ffprobe are needed");
     const QStringList sources = {file(QStringLiteral("one.mkv")), file(QStringLiteral("two.mov")),
                                  file(QStringLiteral("three 三.avi"))};
-    for (const QString &source : sources) {
-        QProcess make;
-        make.start(ffmpeg, {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=15:duration=2",
-                            "-f", "lavfi", "-i", "sine=duration=2", "-shortest", "-pix_fmt", "yuv420p",
-                            source});
-        QVERIFY(make.waitForFinished(60000));
-        QCOMPARE(make.exitCode(), 0);
-    }
+    for (const QString &source : sources)
+        QVERIFY(makeTestClip(source, 2));
 
     MainWindow window;
     DialogAnswerer answerer;

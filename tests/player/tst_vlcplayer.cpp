@@ -18,7 +18,7 @@
 #include <QVBoxLayout>
 
 #include "styleconstants.h"
-#include "testclip.h"
+#include "clips.h"
 #include "vlcplayer.h"
 
 namespace {

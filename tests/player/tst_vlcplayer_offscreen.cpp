@@ -3,7 +3,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "testclip.h"
+#include "clips.h"
 #include "vlcplayer.h"
 
 // Widget tests elsewhere run the main window, and with it the player, on the

@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "clips.h"
 #include "testsupport.h"
 
 // Starts and cancels runs at random moments, and closes windows during runs:
@@ -52,17 +53,6 @@ const QByteArray progressingBody =
     "done\n"
     "printf '[libx264 @ 0x1] kb/s:100.00\\n'\n";
 
-bool makeClip(const QString &path, int seconds)
-{
-    QProcess make;
-    make.start(QStringLiteral("ffmpeg"),
-               {"-v", "error", "-y", "-f", "lavfi", "-i",
-                QStringLiteral("testsrc=size=320x240:rate=25:duration=%1").arg(seconds), "-f", "lavfi",
-                "-i", QStringLiteral("sine=duration=%1").arg(seconds), "-shortest", "-c:v", "libx264",
-                "-preset", "ultrafast", path});
-    return make.waitForFinished(60000) && make.exitCode() == 0;
-}
-
 } // namespace
 
 void TestCancelSoak::initTestCase()
@@ -73,7 +63,7 @@ void TestCancelSoak::initTestCase()
     fake = writeFakeTranscoder(work.path(), QStringLiteral("progressing"), progressingBody);
     for (const char *name : {"one.mkv", "two.mp4", "three 三.avi"}) {
         sources << work.filePath(QLatin1String(name));
-        QVERIFY(makeClip(sources.last(), 12));
+        QVERIFY(makeTestClip(sources.last(), 12));
     }
     out = work.filePath(QStringLiteral("out"));
     QVERIFY(QDir().mkpath(out));

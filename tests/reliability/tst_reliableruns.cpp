@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "catalogue.h"
+#include "clips.h"
 #include "testsupport.h"
 
 // Whole runs through the window with the real ffmpeg, over awkward inputs:
@@ -41,17 +42,6 @@ private:
 };
 
 namespace {
-
-bool makeClip(const QString &path, int seconds)
-{
-    QProcess make;
-    make.start(QStringLiteral("ffmpeg"),
-               {"-v", "error", "-y", "-f", "lavfi", "-i",
-                QStringLiteral("testsrc=size=320x240:rate=25:duration=%1").arg(seconds), "-f", "lavfi",
-                "-i", QStringLiteral("sine=duration=%1").arg(seconds), "-shortest", "-c:v", "libx264",
-                "-preset", "ultrafast", path});
-    return make.waitForFinished(60000) && make.exitCode() == 0;
-}
 
 // A folder nobody may write into, root included (root ignores the mode
 // bits, not the immutable flag); undone when it goes out of scope.
@@ -100,10 +90,10 @@ void TestReliableRuns::initTestCase()
     src = path(QStringLiteral("源 文件夹"));
     QDir().mkpath(src);
     // "Vantor转码-a.mp4" is exactly the name a.mkv converts to.
-    QVERIFY(makeClip(src + QStringLiteral("/a.mkv"), 2));
-    QVERIFY(makeClip(src + QStringLiteral("/Vantor转码-a.mp4"), 2));
-    QVERIFY(makeClip(src + '/' + QString::fromUtf8(quotedName), 2));
-    QVERIFY(makeClip(src + QStringLiteral("/long.mov"), 40));
+    QVERIFY(makeTestClip(src + QStringLiteral("/a.mkv"), 2));
+    QVERIFY(makeTestClip(src + QStringLiteral("/Vantor转码-a.mp4"), 2));
+    QVERIFY(makeTestClip(src + '/' + QString::fromUtf8(quotedName), 2));
+    QVERIFY(makeTestClip(src + QStringLiteral("/long.mov"), 40));
     touch(src + QStringLiteral("/notes.mp4"), "These are notes, not a video.\n");
 }
 

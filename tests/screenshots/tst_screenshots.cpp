@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include "catalogue.h"
+#include "clips.h"
 #include "dlgavsettings.h"
 #include "fonts.h"
 #include "../mainwindow/testsupport.h"
@@ -51,12 +52,7 @@ private:
     QString clip(const QString &name)
     {
         const QString path = work.filePath(name);
-        QProcess make;
-        make.start(QStringLiteral("ffmpeg"),
-                   {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=8",
-                    "-f", "lavfi", "-i", "sine=duration=8", "-shortest", "-pix_fmt", "yuv420p", path});
-        make.waitForFinished(60000);
-        return path;
+        return makeTestClip(path, 8) ? path : QString();
     }
 
 private slots:
@@ -165,7 +161,7 @@ private slots:
         auto *elapsed = window.findChild<QLabel *>(QStringLiteral("curtime"));
         QTRY_VERIFY_WITH_TIMEOUT(elapsed->text() >= QStringLiteral("00:00:02"), 15000);
         const QImage shot = grab(&window, QStringLiteral("main-playing.png"));
-        // testsrc draws saturated colour bars; the still picture has none.
+        // The clip shows saturated colour bars; the still picture has none.
         QWidget *display = window.findChild<QWidget *>(QStringLiteral("display"));
         QSet<QRgb> colours;
         for (int x = 5; x < display->width(); x += 5)

@@ -5,11 +5,9 @@
 #include <QFile>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <unistd.h>
-
-// Helpers shared by the job tests: fake transcoders and a look at the
-// process table.
 
 struct ChildProcess
 {
@@ -50,15 +48,7 @@ inline int zombieChildren()
     return zombies;
 }
 
-// Writes an executable shell script; returns its path as UTF-8.
-inline QByteArray writeScript(const QString &dir, const QString &name, const QByteArray &body)
+inline bool hasChildProcesses()
 {
-    const QString path = dir + '/' + name;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return {};
-    file.write("#!/bin/sh\n" + body + '\n');
-    file.close();
-    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return path.toUtf8();
+    return !childProcesses().isEmpty();
 }
