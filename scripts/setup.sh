@@ -9,7 +9,7 @@ packages=(
     libvlc-dev libvlc-bin vlc-plugin-base vlc-plugin-video-output
     ffmpeg
     xvfb xauth x11-utils
-    fonts-wqy-microhei
+    fonts-wqy-microhei fontconfig procps
     librsvg2-bin icoutils
     clang libclang-rt-14-dev
 )
