@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QString>
 
+#include "resultcodes.h"
+
 namespace {
 
 QByteArray executableAt(const QString &path)
@@ -74,29 +76,29 @@ QByteArray findProgram(const QByteArray &program)
 int TranscodeProcess::start(const QList<QByteArray> &arguments)
 {
     if (running || !reapChild())
-        return -103;
+        return ResultAlreadyRunning;
     if (arguments.isEmpty() || arguments.first().isEmpty())
-        return -1;
+        return ResultInvalidArgument;
     const QByteArray path = findProgram(arguments.first());
     if (path.isEmpty())
-        return -102;
+        return ResultSpawnFailed;
     return spawn(path, arguments);
 }
 
 int TranscodeProcess::startCommandLine(const QString &commandLine)
 {
     if (running || !reapChild())
-        return -103;
+        return ResultAlreadyRunning;
     if (commandLine.isEmpty())
-        return -1;
+        return ResultInvalidArgument;
     return start(splitCommandLine(commandLine.toUtf8()));
 }
 
 int TranscodeProcess::readOutput(char *buffer, int capacity, int *count)
 {
     if (!running)
-        return -104;
+        return ResultNotRunning;
     if (!buffer || !count || capacity < 1)
-        return -1;
+        return ResultInvalidArgument;
     return readAvailable(buffer, capacity, count);
 }

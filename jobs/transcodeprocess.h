@@ -4,6 +4,8 @@
 #include <QList>
 #include <QtGlobal>
 
+#include "resultcodes.h"
+
 class QString;
 
 // One transcoder child and the pipe that carries both its standard output and

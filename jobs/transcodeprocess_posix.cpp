@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "resultcodes.h"
+
 extern char **environ;
 
 namespace {
@@ -41,7 +43,7 @@ int TranscodeProcess::spawn(const QByteArray &programPath, const QList<QByteArra
     // and the end of output is seen as soon as this child is gone.
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0)
-        return -101;
+        return ResultPipeFailed;
     fds[0] = awayFromStandardFds(fds[0]);
     fds[1] = awayFromStandardFds(fds[1]);
     if (fds[0] < 0 || fds[1] < 0) {
@@ -49,7 +51,7 @@ int TranscodeProcess::spawn(const QByteArray &programPath, const QList<QByteArra
             close(fds[0]);
         if (fds[1] >= 0)
             close(fds[1]);
-        return -101;
+        return ResultPipeFailed;
     }
 
     posix_spawn_file_actions_t actions;
@@ -83,7 +85,7 @@ int TranscodeProcess::spawn(const QByteArray &programPath, const QList<QByteArra
     close(fds[1]);
     if (result != 0) {
         close(fds[0]);
-        return -102;
+        return ResultSpawnFailed;
     }
 
     // Only the parent's end is non-blocking: the child's end shares nothing
@@ -93,7 +95,7 @@ int TranscodeProcess::spawn(const QByteArray &programPath, const QList<QByteArra
     running = true;
     pid = child;
     cleanExit = false;
-    return 0;
+    return ResultOk;
 }
 
 int TranscodeProcess::readAvailable(char *buffer, int capacity, int *count)
@@ -103,17 +105,17 @@ int TranscodeProcess::readAvailable(char *buffer, int capacity, int *count)
         const ssize_t n = read(readEnd, buffer, static_cast<size_t>(capacity));
         if (n > 0) {
             *count = static_cast<int>(n);
-            return 0;
+            return ResultOk;
         }
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            return 0;
+            return ResultOk;
         break;
     }
     closeReadEnd();
     collect(false);
-    return 102;
+    return ResultEndOfOutput;
 }
 
 int TranscodeProcess::stop()
@@ -121,12 +123,12 @@ int TranscodeProcess::stop()
     const bool wasRunning = running;
     closeReadEnd();
     if (pid <= 0 || (!wasRunning && collect(false)))
-        return 102;
+        return ResultNothingToStop;
     kill(pid, SIGKILL);
     // SIGKILL ends the child at once, so this wait is short; the caller may
     // then delete what the child was writing.
     collect(true);
-    return 0;
+    return ResultOk;
 }
 
 bool TranscodeProcess::reapChild()

@@ -114,7 +114,7 @@ void vlcplayer::onBtnStart()
 {
     if (playState != Stopped || mediaPath.isEmpty())
         return;
-    if (openMedia(mediaPath) != 0)
+    if (openMedia(mediaPath) != OpenOk)
         return;
     ui.btnPause->setStyleSheet(QString::fromLatin1(playerPauseStyle));
     playState = Playing;
@@ -195,28 +195,27 @@ void vlcplayer::onVolumeChanged(int pos)
         libvlc_audio_set_volume(mediaPlayer, volumeLevel);
 }
 
-// 0 when libvlc accepted the file; -201 without libvlc, -202 without media,
-// -203 without a media player, -204 when playback was refused or there is
-// no window to draw into. Whatever was made before a failure is released.
+// OpenPlayRefused also when there is no window to draw into. Whatever was
+// made before a failure is released.
 int vlcplayer::openMedia(const QByteArray &path)
 {
     if (!vlcInstance)
-        return -201;
+        return OpenNoLibvlc;
     const WId window = ui.display->winId();
     media = libvlc_media_new_path(vlcInstance, path.constData());
     if (!media)
-        return -202;
+        return OpenNoMedia;
     mediaPlayer = libvlc_media_player_new_from_media(media);
     // The media player keeps its own reference to the media.
     libvlc_media_release(media);
     media = nullptr;
     if (!mediaPlayer)
-        return -203;
+        return OpenNoMediaPlayer;
     if (!bindVideoWindow(mediaPlayer, window) || libvlc_media_player_play(mediaPlayer) != 0) {
         releaseMediaPlayer();
-        return -204;
+        return OpenPlayRefused;
     }
-    return 0;
+    return OpenOk;
 }
 
 void vlcplayer::releaseMediaPlayer()

@@ -46,6 +46,14 @@ private slots:
 
 private:
     enum PlayState { Stopped = 0, Playing = 1, Paused = 2 };
+    // What openMedia() returns; the player never shows them.
+    enum OpenResult : int {
+        OpenOk = 0,
+        OpenNoLibvlc = -201,
+        OpenNoMedia = -202,
+        OpenNoMediaPlayer = -203,
+        OpenPlayRefused = -204,
+    };
 
     int openMedia(const QByteArray &path);
     void releaseMediaPlayer();

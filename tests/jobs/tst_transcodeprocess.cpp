@@ -19,7 +19,7 @@ QByteArray readToEnd(TranscodeProcess &process)
     while (clock.elapsed() < 10000) {
         int count = 0;
         const int code = process.readOutput(buffer, int(sizeof buffer), &count);
-        if (code == 102)
+        if (code == ResultEndOfOutput)
             return all.isNull() ? QByteArray("") : all;
         if (code != 0)
             return {};
@@ -77,9 +77,9 @@ void TestTranscodeProcess::cleanup()
 void TestTranscodeProcess::startWhileRunningIsRefused()
 {
     TranscodeProcess process;
-    QCOMPARE(process.start({sleeper}), 0);
-    QCOMPARE(process.start({echoer}), -103);
-    QCOMPARE(process.startCommandLine(QString::fromUtf8(echoer)), -103);
+    QCOMPARE(process.start({sleeper}), ResultOk);
+    QCOMPARE(process.start({echoer}), ResultAlreadyRunning);
+    QCOMPARE(process.startCommandLine(QString::fromUtf8(echoer)), ResultAlreadyRunning);
 
     // The first child is undisturbed: still there, still silent.
     const QList<ChildProcess> children = childProcesses();
@@ -87,9 +87,9 @@ void TestTranscodeProcess::startWhileRunningIsRefused()
     QVERIFY(children.first().state != 'Z');
     char buffer[16];
     int count = -1;
-    QCOMPARE(process.readOutput(buffer, 16, &count), 0);
+    QCOMPARE(process.readOutput(buffer, 16, &count), ResultOk);
     QCOMPARE(count, 0);
-    QCOMPARE(process.stop(), 0);
+    QCOMPARE(process.stop(), ResultOk);
 }
 
 void TestTranscodeProcess::unstartableProgram_data()
@@ -112,15 +112,15 @@ void TestTranscodeProcess::unstartableProgram()
 {
     QFETCH(QByteArray, program);
     TranscodeProcess process;
-    QCOMPARE(process.start({program, "-y"}), -102);
+    QCOMPARE(process.start({program, "-y"}), ResultSpawnFailed);
     QVERIFY(!process.isRunning());
     char buffer[16];
     int count = 0;
-    QCOMPARE(process.readOutput(buffer, 16, &count), -104);
-    QCOMPARE(process.stop(), 102);
+    QCOMPARE(process.readOutput(buffer, 16, &count), ResultNotRunning);
+    QCOMPARE(process.stop(), ResultNothingToStop);
 
     // The failure leaves nothing behind that blocks the next start.
-    QCOMPARE(process.start({echoer}), 0);
+    QCOMPARE(process.start({echoer}), ResultOk);
     QCOMPARE(readToEnd(process), QByteArray("hello\nworld"));
     QTRY_VERIFY(process.reapChild());
 }
@@ -130,19 +130,19 @@ void TestTranscodeProcess::readsToEndThenNothingRuns()
     TranscodeProcess process;
     char buffer[16];
     int count = 0;
-    QCOMPARE(process.readOutput(buffer, 16, &count), -104);
-    QCOMPARE(process.start(QList<QByteArray>()), -1);
-    QCOMPARE(process.startCommandLine(QString()), -1);
+    QCOMPARE(process.readOutput(buffer, 16, &count), ResultNotRunning);
+    QCOMPARE(process.start(QList<QByteArray>()), ResultInvalidArgument);
+    QCOMPARE(process.startCommandLine(QString()), ResultInvalidArgument);
 
-    QCOMPARE(process.start({echoer}), 0);
-    QCOMPARE(process.readOutput(nullptr, 16, &count), -1);
-    QCOMPARE(process.readOutput(buffer, 0, &count), -1);
+    QCOMPARE(process.start({echoer}), ResultOk);
+    QCOMPARE(process.readOutput(nullptr, 16, &count), ResultInvalidArgument);
+    QCOMPARE(process.readOutput(buffer, 0, &count), ResultInvalidArgument);
     QCOMPARE(readToEnd(process), QByteArray("hello\nworld"));
-    QCOMPARE(process.readOutput(buffer, 16, &count), -104);
+    QCOMPARE(process.readOutput(buffer, 16, &count), ResultNotRunning);
     QTRY_VERIFY(process.reapChild());
     QVERIFY(process.exitedCleanly());
     QCOMPARE(zombieChildren(), 0);
-    QCOMPARE(process.stop(), 102);
+    QCOMPARE(process.stop(), ResultNothingToStop);
 }
 
 void TestTranscodeProcess::exitStatus_data()
@@ -164,7 +164,7 @@ void TestTranscodeProcess::exitStatus()
     QFETCH(QByteArray, body);
     QFETCH(bool, clean);
     TranscodeProcess process;
-    QCOMPARE(process.start({writeScript(dir.path(), "exiter", body)}), 0);
+    QCOMPARE(process.start({writeScript(dir.path(), "exiter", body)}), ResultOk);
     QCOMPARE(readToEnd(process), QByteArray("done\n"));
     QTRY_VERIFY(process.reapChild());
     QCOMPARE(process.exitedCleanly(), clean);
@@ -173,16 +173,16 @@ void TestTranscodeProcess::exitStatus()
 void TestTranscodeProcess::stopTwice()
 {
     TranscodeProcess process;
-    QCOMPARE(process.start({sleeper}), 0);
-    QCOMPARE(process.stop(), 0);
+    QCOMPARE(process.start({sleeper}), ResultOk);
+    QCOMPARE(process.stop(), ResultOk);
     // stop() waits for the killed child, so it is gone at once, not a zombie.
     QCOMPARE(childProcesses().size(), 0);
     QVERIFY(!process.exitedCleanly());
-    QCOMPARE(process.stop(), 102);
+    QCOMPARE(process.stop(), ResultNothingToStop);
     char buffer[16];
     int count = 0;
-    QCOMPARE(process.readOutput(buffer, 16, &count), -104);
-    QCOMPARE(process.start({echoer}), 0);
+    QCOMPARE(process.readOutput(buffer, 16, &count), ResultNotRunning);
+    QCOMPARE(process.start({echoer}), ResultOk);
     QCOMPARE(readToEnd(process), QByteArray("hello\nworld"));
     QTRY_VERIFY(process.reapChild());
 }
@@ -192,30 +192,30 @@ void TestTranscodeProcess::stalledChildNeverBlocksRead()
     TranscodeProcess process;
     const QByteArray stalled =
         writeScript(dir.path(), "stalled", "printf 'Duration: 00:00:10.00'; exec sleep 30");
-    QCOMPARE(process.start({stalled}), 0);
+    QCOMPARE(process.start({stalled}), ResultOk);
     QByteArray seen;
     char buffer[8191];
     // A blocking read would hang here for the 30 s of the sleep.
     for (int reads = 0; reads < 50 && !seen.endsWith("10.00"); ++reads) {
         int count = 0;
-        QCOMPARE(process.readOutput(buffer, int(sizeof buffer), &count), 0);
+        QCOMPARE(process.readOutput(buffer, int(sizeof buffer), &count), ResultOk);
         seen.append(buffer, count);
         if (count == 0)
             QTest::qWait(20);
     }
     QCOMPARE(seen, QByteArray("Duration: 00:00:10.00"));
     int count = -1;
-    QCOMPARE(process.readOutput(buffer, int(sizeof buffer), &count), 0);
+    QCOMPARE(process.readOutput(buffer, int(sizeof buffer), &count), ResultOk);
     QCOMPARE(count, 0);
     QVERIFY(process.isRunning());
-    QCOMPARE(process.stop(), 0);
+    QCOMPARE(process.stop(), ResultOk);
 }
 
 void TestTranscodeProcess::destroyingKillsTheChild()
 {
     {
         TranscodeProcess process;
-        QCOMPARE(process.start({sleeper}), 0);
+        QCOMPARE(process.start({sleeper}), ResultOk);
         QCOMPARE(childProcesses().size(), 1);
     }
     QCOMPARE(childProcesses().size(), 0);
@@ -223,10 +223,10 @@ void TestTranscodeProcess::destroyingKillsTheChild()
     // Also after the output ended while the child lingers.
     {
         TranscodeProcess process;
-        QCOMPARE(process.start({writeScript(dir.path(), "lingers", "exec >&- 2>&- sleep 30")}), 0);
+        QCOMPARE(process.start({writeScript(dir.path(), "lingers", "exec >&- 2>&- sleep 30")}), ResultOk);
         QCOMPARE(readToEnd(process), QByteArray(""));
         QVERIFY(!process.reapChild());
-        QCOMPARE(process.start({echoer}), -103);
+        QCOMPARE(process.start({echoer}), ResultAlreadyRunning);
     }
     QCOMPARE(childProcesses().size(), 0);
 }
@@ -238,7 +238,7 @@ void TestTranscodeProcess::childGetsNullInputAndOnePipe()
         dir.path(), "probe",
         "readlink /proc/self/fd/0; echo out; echo err >&2; "
         "[ \"$(readlink /proc/$$/fd/1)\" = \"$(readlink /proc/$$/fd/2)\" ] && echo same");
-    QCOMPARE(process.start({probe}), 0);
+    QCOMPARE(process.start({probe}), ResultOk);
     QCOMPARE(readToEnd(process), QByteArray("/dev/null\nout\nerr\nsame\n"));
     QTRY_VERIFY(process.reapChild());
 }
@@ -255,7 +255,7 @@ void TestTranscodeProcess::argumentsArriveUnchanged()
 
     // A command line is split at spaces outside quotes, the quotes removed.
     const QString line = QString::fromUtf8(lister) + QStringLiteral("  -y -i \"D:/my videos/片.mkv\" -crf 24 \"\"");
-    QCOMPARE(process.startCommandLine(line), 0);
+    QCOMPARE(process.startCommandLine(line), ResultOk);
     QCOMPARE(readToEnd(process), QByteArray("[-y][-i][D:/my videos/片.mkv][-crf][24][]"));
     QTRY_VERIFY(process.reapChild());
 }
@@ -267,10 +267,10 @@ void TestTranscodeProcess::secondChildDoesNotHoldFirstPipe()
     TranscodeProcess first;
     TranscodeProcess second;
     QCOMPARE(first.start({writeScript(dir.path(), "late", "sleep 0.3; echo late")}), 0);
-    QCOMPARE(second.start({sleeper}), 0);
+    QCOMPARE(second.start({sleeper}), ResultOk);
     QCOMPARE(readToEnd(first), QByteArray("late\n"));
     QTRY_VERIFY(first.reapChild());
-    QCOMPARE(second.stop(), 0);
+    QCOMPARE(second.stop(), ResultOk);
 }
 
 void TestTranscodeProcess::programBesideExecutableWins()
@@ -289,7 +289,7 @@ void TestTranscodeProcess::programBesideExecutableWins()
     QCOMPARE(findProgram(name), beside);
 
     TranscodeProcess process;
-    QCOMPARE(process.start({name}), 0);
+    QCOMPARE(process.start({name}), ResultOk);
     QCOMPARE(readToEnd(process), QByteArray("beside\n"));
     QTRY_VERIFY(process.reapChild());
 
