@@ -23,6 +23,7 @@
 #include "inputitem.h"
 #include "links.h"
 #include "outputnames.h"
+#include "resultcodes.h"
 #include "styleconstants.h"
 #include "stylesheet.h"
 #include "vlcplayer.h"
@@ -69,7 +70,7 @@ void MainWindow::initConfig()
 {
     videosDir = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
     confFileName = QStringLiteral("conf_main.json");
-    if (loadConfig(videosDir) != 0) {
+    if (loadConfig(videosDir) != ResultOk) {
         // A fresh account may have no movies folder yet; without it every
         // first conversion would fail.
         QDir().mkpath(videosDir);
@@ -170,19 +171,19 @@ int MainWindow::loadConfig(QString &dir) const
 {
     QFile file(confFileName);
     if (!file.open(QIODevice::ReadOnly))
-        return -202;
+        return ResultUnusable;
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())
-        return -202;
+        return ResultUnusable;
     const QJsonObject object = document.object();
     if (!object.contains(QLatin1String("VideosDir")))
-        return -202;
+        return ResultUnusable;
     const QString stored = object.value(QLatin1String("VideosDir")).toString();
     if (stored.isEmpty() || !QFileInfo(stored).isDir())
-        return -202;
+        return ResultUnusable;
     dir = stored;
-    return 0;
+    return ResultOk;
 }
 
 int MainWindow::saveConfig(const QString &dir) const
@@ -192,12 +193,12 @@ int MainWindow::saveConfig(const QString &dir) const
     QSaveFile file(confFileName);
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
-        return -202;
+        return ResultUnusable;
     QJsonObject object;
     object.insert(QLatin1String("VideosDir"), dir);
     file.write(QJsonDocument(object).toJson(QJsonDocument::Compact));
     file.commit();
-    return 0;
+    return ResultOk;
 }
 
 void MainWindow::setOutputDirectory(const QString &dir)
@@ -220,17 +221,17 @@ int MainWindow::addInputFile(const QByteArray &path)
 {
     const QFileInfo info(QString::fromUtf8(path));
     if (path.isEmpty() || !info.exists())
-        return -1;
+        return ResultInvalidArgument;
     if (!isInputExtension(asciiLower("." + info.suffix().toUtf8())))
-        return -1;
+        return ResultInvalidArgument;
     for (int row = 0; row < ui.listInput->count(); ++row) {
         if (itemAt(row)->inputPath() == path)
-            return -1;
+            return ResultInvalidArgument;
     }
     auto *item = new InputItem(ui.listInput);
-    if (item->setInputFile(path, defaultSettings) < 0) {
+    if (item->setInputFile(path, defaultSettings) != ResultOk) {
         delete item;
-        return -1;
+        return ResultInvalidArgument;
     }
     auto *row = new QListWidgetItem;
     row->setSizeHint(item->size());
@@ -238,7 +239,7 @@ int MainWindow::addInputFile(const QByteArray &path)
     ui.listInput->setItemWidget(row, item);
     connect(item, &InputItem::ItemConvertDone, this, &MainWindow::ItemConvertDone);
     connect(item, &InputItem::ItemDelete, this, &MainWindow::ItemDelete);
-    return 0;
+    return ResultOk;
 }
 
 InputItem *MainWindow::itemAt(int row) const
@@ -356,7 +357,7 @@ void MainWindow::startQueue()
     }
     finishedOutputs.clear();
     const int code = startJob(item);
-    if (code != 0) {
+    if (code != ResultOk) {
         tell(QStringLiteral("启动失败！\n错误码：%1").arg(code));
         return;
     }
@@ -396,7 +397,7 @@ void MainWindow::ItemConvertDone(InputItem *item)
     recordResult(item);
     for (InputItem *next = findPendingAfter(item); next; next = findPendingAfter(next)) {
         const int code = startJob(next);
-        if (code == 0)
+        if (code == ResultOk)
             return;
         // A job that cannot start is a failure of this run, not a reason to
         // leave the run waiting with nothing converting.
@@ -441,7 +442,7 @@ InputItem *MainWindow::findPending(int row) const
 {
     for (; row < ui.listInput->count(); ++row) {
         InputItem *item = itemAt(row);
-        if (item->convertState() != 2)
+        if (item->convertState() != ConvertDone)
             return item;
     }
     return nullptr;

@@ -4,28 +4,17 @@
 #include <QMetaType>
 #include <QWidget>
 
-#include <vector>
-
 #include "avsettings.h"
-#include "outputparser.h"
-#include "transcodecommand.h"
-#include "transcodeprocess.h"
+#include "transcodejob.h"
 #include "ui_inputitem.h"
 
-class QTimer;
-
-// Job states, the values convertState() returns.
-enum ConvertStateCode : int {
-    ConvertWaiting = 0,
-    ConvertRunning = 1,
-    ConvertDone = 2,
-    ConvertCancelled = 3,
-    ConvertError = 4,
-};
-
-// One row of the input list and the conversion job of its file: it owns the
-// file's settings, the transcoder child and the parse state of its output,
-// and drives the job from a 200 ms poll.
+// One row of the input list, showing the conversion job of its file.
+//
+// The row itself is the labels (name, size, status), the progress bar and
+// the delete button. Everything about the conversion (command, child
+// process, output parsing, state, verdict) is the TranscodeJob it owns; the
+// job methods below only forward to it, so that the window and the queue
+// can treat a row as its job.
 class InputItem final : public QWidget
 {
     Q_OBJECT
@@ -33,63 +22,40 @@ class InputItem final : public QWidget
 
 public:
     explicit InputItem(QWidget *parent = nullptr);
-    // A transcoder still running is killed: it never outlives its row.
     ~InputItem() override;
 
-    // Binds the row to a file: 0, or -202 when no file is there (nothing
-    // changes then).
+    // Binds the row to a file and shows its name and size: ResultOk, or
+    // ResultUnusable when no file is there (nothing changes then).
     int setInputFile(const QByteArray &path, const AVSettings &settings);
-    // 0; -103 while this row's child is alive; otherwise the start's code.
+
+    // Job, forwarded.
     int startConvert();
     // The same with another output path; the queue uses it so that two jobs
     // of one run never write the same file.
     int startConvert(const QByteArray &outputPath);
-    // Where the next startConvert() writes: the output folder, the prefix,
-    // the base name and the container's extension.
-    QByteArray plannedOutputPath() const;
-    // 0, or 102 for a done job, which stays done.
-    int stopConvert();
-    int convertState() const { return state; }
-
-    // Changes take effect at the next start.
-    AVSettings &settings() { return command.settings; }
-    const QByteArray &inputPath() const { return sourcePath; }
-    const QByteArray &outputPath() const { return targetPath; }
-    const QByteArray &errorText() const { return parser.errorText; }
-
-    // Runs this row's jobs with another program (a path containing '/' is
-    // used as given). The converter itself never calls it; tests use it to
-    // put a fake transcoder behind one row.
-    void setTranscoderProgram(const QByteArray &program) { programOverride = program; }
+    QByteArray plannedOutputPath() const { return conversion->plannedOutputPath(); }
+    int stopConvert() { return conversion->stop(); }
+    int convertState() const { return conversion->state(); }
+    AVSettings &settings() { return conversion->settings(); }
+    const QByteArray &inputPath() const { return conversion->inputPath(); }
+    const QByteArray &outputPath() const { return conversion->outputPath(); }
+    const QByteArray &errorText() const { return conversion->errorText(); }
+    void setTranscoderProgram(const QByteArray &program) { conversion->setTranscoderProgram(program); }
+    TranscodeJob *job() const { return conversion; }
 
 signals:
     void ItemConvertDone(InputItem *item);
     void ItemDelete(InputItem *item);
 
 private slots:
-    void onTimer();
     void btnDel_clicked();
+    void showState(int state);
+    void showProgress(int percent);
+    void jobFinished();
 
 private:
-    void setState(int code);
-    void drainOutput();
-    void showProgress(int value);
-    void endJob();
-
     Ui::InputItem ui;
-    TranscodeCommand command;
-    TranscodeProcess process;
-    std::vector<char> chunk;
-    QTimer *pollTimer;
-    OutputParser parser;
-    int state = ConvertWaiting;
-    // The child has closed its output; the job ends once it has exited.
-    bool outputEnded = false;
-    QByteArray baseName;
-    QByteArray sourceExtension;
-    QByteArray sourcePath;
-    QByteArray targetPath;
-    QByteArray programOverride;
+    TranscodeJob *conversion;
 };
 
 Q_DECLARE_METATYPE(InputItem *)

@@ -131,7 +131,7 @@ void TestInputItem::sizeAndName()
     QCOMPARE(text(item.findChild<QLabel *>("status")), QStringLiteral("等待转码..."));
     QCOMPARE(item.findChild<QProgressBar *>("progressBar")->value(), 0);
     const QByteArray path = file.fileName().toUtf8();
-    QCOMPARE(item.setInputFile(path, makeAVSettings(1, 2, 0)), 0);
+    QCOMPARE(item.setInputFile(path, makeAVSettings(1, 2, 0)), ResultOk);
     QCOMPARE(text(item.findChild<QLabel *>("filesize")), sizeText);
     QCOMPARE(text(item.findChild<QLabel *>("filename")), name);
     QCOMPARE(item.inputPath(), path);
@@ -142,8 +142,8 @@ void TestInputItem::missingFileIsRefused()
 {
     InputItem item(nullptr);
     const QString before = text(item.findChild<QLabel *>("filesize"));
-    QCOMPARE(item.setInputFile((sources + "absent.mp4").toUtf8(), makeAVSettings(0, 1, 1)), -202);
-    QCOMPARE(item.setInputFile(sources.toUtf8(), makeAVSettings(0, 1, 1)), -202);
+    QCOMPARE(item.setInputFile((sources + "absent.mp4").toUtf8(), makeAVSettings(0, 1, 1)), ResultUnusable);
+    QCOMPARE(item.setInputFile(sources.toUtf8(), makeAVSettings(0, 1, 1)), ResultUnusable);
     QCOMPARE(text(item.findChild<QLabel *>("filesize")), before);
     QVERIFY(item.inputPath().isEmpty());
 }
@@ -169,7 +169,7 @@ void TestInputItem::outputPath()
     QVERIFY(item);
     applyContainer(item->settings(), container);
     QSignalSpy done(item.get(), &InputItem::ItemConvertDone);
-    QCOMPARE(item->startConvert(), 0);
+    QCOMPARE(item->startConvert(), ResultOk);
     const QString expected = QString::fromUtf8(outputDir) + '/' + output;
     QCOMPARE(QString::fromUtf8(item->outputPath()), expected);
     QTRY_COMPARE(done.count(), 1);
@@ -222,7 +222,7 @@ void TestInputItem::endOfJob()
     auto item = makeItem(script("job", body));
     QVERIFY(item);
     QSignalSpy done(item.get(), &InputItem::ItemConvertDone);
-    QCOMPARE(item->startConvert(), 0);
+    QCOMPARE(item->startConvert(), ResultOk);
     QCOMPARE(text(item->findChild<QLabel *>("status")), QStringLiteral("正在转码..."));
     QTRY_COMPARE(done.count(), 1);
     QCOMPARE(done.first().first().value<InputItem *>(), item.get());
@@ -243,7 +243,7 @@ void TestInputItem::cancel_data()
     QTest::addColumn<bool>("outputKept");
     QTest::newRow("waiting") << "waiting" << 0 << "转码取消   " << false;
     QTest::newRow("converting") << "converting" << 0 << "转码取消   " << false;
-    QTest::newRow("done") << "done" << 102 << "转码完成   " << true;
+    QTest::newRow("done") << "done" << ResultNothingToStop << "转码完成   " << true;
     QTest::newRow("error") << "error" << 0 << "转码取消   " << true;
     QTest::newRow("cancelled") << "cancelled" << 0 << "转码取消   " << false;
 }
@@ -261,18 +261,18 @@ void TestInputItem::cancel()
     QVERIFY(item);
     QSignalSpy done(item.get(), &InputItem::ItemConvertDone);
     if (before != "waiting" && before != "cancelled") {
-        QCOMPARE(item->startConvert(), 0);
+        QCOMPARE(item->startConvert(), ResultOk);
         if (before == "converting")
             QTRY_VERIFY(QFile::exists(QString::fromUtf8(item->outputPath())));
         else
             QTRY_COMPARE(done.count(), 1);
     }
     if (before == "cancelled")
-        QCOMPARE(item->stopConvert(), 0);
+        QCOMPARE(item->stopConvert(), ResultOk);
 
     QCOMPARE(item->stopConvert(), result);
     QCOMPARE(text(item->findChild<QLabel *>("status")), status);
-    QCOMPARE(item->convertState(), result == 102 ? 2 : 3);
+    QCOMPARE(item->convertState(), result == ResultNothingToStop ? ConvertDone : ConvertCancelled);
     const QString output = QString::fromUtf8(item->outputPath());
     QCOMPARE(!output.isEmpty() && QFile::exists(output), outputKept);
     QFile::remove(output);
@@ -287,16 +287,16 @@ void TestInputItem::restartAfterErrorClearsErrorText()
     auto item = makeItem(failing);
     QVERIFY(item);
     QSignalSpy done(item.get(), &InputItem::ItemConvertDone);
-    QCOMPARE(item->startConvert(), 0);
+    QCOMPARE(item->startConvert(), ResultOk);
     QTRY_COMPARE(done.count(), 1);
     QCOMPARE(item->errorText(), QByteArray("未识别的输入文件格式！\n"));
 
     item->setTranscoderProgram(succeeding);
-    QCOMPARE(item->startConvert(), 0);
+    QCOMPARE(item->startConvert(), ResultOk);
     QCOMPARE(item->errorText(), QByteArray());
     QCOMPARE(item->findChild<QProgressBar *>("progressBar")->value(), 0);
     QTRY_COMPARE(done.count(), 2);
-    QCOMPARE(item->convertState(), 2);
+    QCOMPARE(item->convertState(), ConvertDone);
     QCOMPARE(item->errorText(), QByteArray());
     QFile::remove(QString::fromUtf8(item->outputPath()));
 }
@@ -305,16 +305,16 @@ void TestInputItem::startWhileRunningChangesNothing()
 {
     auto item = makeItem(stalling);
     QVERIFY(item);
-    QCOMPARE(item->startConvert(), 0);
+    QCOMPARE(item->startConvert(), ResultOk);
     auto *bar = item->findChild<QProgressBar *>("progressBar");
     QTRY_COMPARE(bar->value(), 50);
     item->settings().container = 3;
     const QByteArray output = item->outputPath();
-    QCOMPARE(item->startConvert(), -103);
+    QCOMPARE(item->startConvert(), ResultAlreadyRunning);
     QCOMPARE(item->outputPath(), output);
     QCOMPARE(bar->value(), 50);
     QCOMPARE(childProcesses().size(), 1);
-    QCOMPARE(item->stopConvert(), 0);
+    QCOMPARE(item->stopConvert(), ResultOk);
 }
 
 void TestInputItem::failedStartChangesNothing()
@@ -322,12 +322,12 @@ void TestInputItem::failedStartChangesNothing()
     auto item = makeItem(failing);
     QVERIFY(item);
     QSignalSpy done(item.get(), &InputItem::ItemConvertDone);
-    QCOMPARE(item->startConvert(), 0);
+    QCOMPARE(item->startConvert(), ResultOk);
     QTRY_COMPARE(done.count(), 1);
 
     item->setTranscoderProgram(dir.path().toUtf8() + "/no-such-transcoder");
-    QCOMPARE(item->startConvert(), -102);
-    QCOMPARE(item->convertState(), 4);
+    QCOMPARE(item->startConvert(), ResultSpawnFailed);
+    QCOMPARE(item->convertState(), ConvertError);
     QCOMPARE(text(item->findChild<QLabel *>("status")), QStringLiteral("转码错误   "));
     QCOMPARE(item->errorText(), QByteArray("未识别的输入文件格式！\n"));
     QVERIFY(!item->findChild<QTimer *>()->isActive());
@@ -343,20 +343,20 @@ void TestInputItem::deleteButtonInAnyState()
     auto *button = item->findChild<QPushButton *>("btnDel");
     item->show();
     QTest::mouseClick(button, Qt::LeftButton);
-    QCOMPARE(item->startConvert(), 0);
+    QCOMPARE(item->startConvert(), ResultOk);
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(deleted.count(), 2);
     QCOMPARE(deleted.last().first().value<InputItem *>(), item.get());
     // Deleting is the list's business; the job runs on.
-    QCOMPARE(item->convertState(), 1);
-    QCOMPARE(item->stopConvert(), 0);
+    QCOMPARE(item->convertState(), ConvertRunning);
+    QCOMPARE(item->stopConvert(), ResultOk);
 }
 
 void TestInputItem::destroyingRunningItemKillsChild()
 {
     auto item = makeItem(stalling);
     QVERIFY(item);
-    QCOMPARE(item->startConvert(), 0);
+    QCOMPARE(item->startConvert(), ResultOk);
     QCOMPARE(childProcesses().size(), 1);
     item.reset();
     QCOMPARE(childProcesses().size(), 0);
@@ -376,15 +376,15 @@ void TestInputItem::oneTickDrainsThePipe()
         ": > \"" + dir.path().toUtf8() + "/written\"\nexec sleep 30");
     auto item = makeItem(noisy);
     QVERIFY(item);
-    QCOMPARE(item->startConvert(), 0);
+    QCOMPARE(item->startConvert(), ResultOk);
     auto *timer = item->findChild<QTimer *>();
     timer->stop();
     QTRY_VERIFY(QFile::exists(dir.path() + "/written"));
     QFile::remove(dir.path() + "/written");
 
-    QVERIFY(QMetaObject::invokeMethod(item.get(), "onTimer"));
+    QVERIFY(QMetaObject::invokeMethod(item->job(), "onTimer"));
     QCOMPARE(item->findChild<QProgressBar *>("progressBar")->value(), 50);
-    QCOMPARE(item->stopConvert(), 0);
+    QCOMPARE(item->stopConvert(), ResultOk);
 }
 
 QTEST_MAIN(TestInputItem)

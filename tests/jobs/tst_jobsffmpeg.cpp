@@ -135,14 +135,14 @@ void TestJobsFfmpeg::convertsToEachContainer()
     settings.resolution = resolution;
     settings.frameRate = frameRate;
     InputItem item(nullptr);
-    QCOMPARE(item.setInputFile(clip.toUtf8(), settings), 0);
+    QCOMPARE(item.setInputFile(clip.toUtf8(), settings), ResultOk);
     QSignalSpy done(&item, &InputItem::ItemConvertDone);
-    QCOMPARE(item.startConvert(), 0);
+    QCOMPARE(item.startConvert(), ResultOk);
     QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, conversionTimeoutMs);
 
     QCOMPARE(item.errorText(), QByteArray());
     QCOMPARE(statusOf(item), QStringLiteral("转码完成   "));
-    QCOMPARE(item.convertState(), 2);
+    QCOMPARE(item.convertState(), ConvertDone);
     QCOMPARE(barOf(item), 100);
     const QString output = dir.path() + "/out/Vantor转码-源 clip" + extension;
     QCOMPARE(QString::fromUtf8(item.outputPath()), output);
@@ -158,12 +158,12 @@ void TestJobsFfmpeg::textFileNamedMp4()
     file.close();
 
     InputItem item(nullptr);
-    QCOMPARE(item.setInputFile(fake.toUtf8(), makeAVSettings(0, 1, 1)), 0);
+    QCOMPARE(item.setInputFile(fake.toUtf8(), makeAVSettings(0, 1, 1)), ResultOk);
     QSignalSpy done(&item, &InputItem::ItemConvertDone);
-    QCOMPARE(item.startConvert(), 0);
+    QCOMPARE(item.startConvert(), ResultOk);
     QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, conversionTimeoutMs);
     QCOMPARE(statusOf(item), QStringLiteral("转码错误   "));
-    QCOMPARE(item.convertState(), 4);
+    QCOMPARE(item.convertState(), ConvertError);
     QVERIFY(item.errorText().contains("未识别的输入文件格式！\n"));
 }
 
@@ -171,25 +171,25 @@ void TestJobsFfmpeg::missingOutputFolder()
 {
     outputDir = (dir.path() + "/no/such/folder").toUtf8();
     InputItem item(nullptr);
-    QCOMPARE(item.setInputFile(clip.toUtf8(), makeAVSettings(0, 1, 1)), 0);
+    QCOMPARE(item.setInputFile(clip.toUtf8(), makeAVSettings(0, 1, 1)), ResultOk);
     QSignalSpy done(&item, &InputItem::ItemConvertDone);
-    QCOMPARE(item.startConvert(), 0);
+    QCOMPARE(item.startConvert(), ResultOk);
     QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, conversionTimeoutMs);
-    QCOMPARE(item.convertState(), 4);
+    QCOMPARE(item.convertState(), ConvertError);
     QCOMPARE(item.errorText(), QByteArray("文件或文件夹不存在！\n"));
 }
 
 void TestJobsFfmpeg::noisyDamagedSource()
 {
     InputItem item(nullptr);
-    QCOMPARE(item.setInputFile(damaged.toUtf8(), makeAVSettings(0, 1, 1)), 0);
+    QCOMPARE(item.setInputFile(damaged.toUtf8(), makeAVSettings(0, 1, 1)), ResultOk);
     QSignalSpy done(&item, &InputItem::ItemConvertDone);
-    QCOMPARE(item.startConvert(), 0);
+    QCOMPARE(item.startConvert(), ResultOk);
     QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, conversionTimeoutMs);
 
     // ffmpeg complains about the damage but converts all of it; the warnings
     // decide the verdict.
-    QCOMPARE(item.convertState(), 4);
+    QCOMPARE(item.convertState(), ConvertError);
     QVERIFY(item.errorText().startsWith("未识别的输入文件格式！\n"));
     QVERIFY(!item.errorText().contains("模糊信息"));
     QVERIFY(barOf(item) > 0);
@@ -204,15 +204,15 @@ void TestJobsFfmpeg::cancelRunningConversion()
     settings.videoCodec = 3;
     settings.resolution = 0;
     InputItem item(nullptr);
-    QCOMPARE(item.setInputFile(longClip.toUtf8(), settings), 0);
+    QCOMPARE(item.setInputFile(longClip.toUtf8(), settings), ResultOk);
     QSignalSpy done(&item, &InputItem::ItemConvertDone);
-    QCOMPARE(item.startConvert(), 0);
+    QCOMPARE(item.startConvert(), ResultOk);
     QTRY_VERIFY_WITH_TIMEOUT(barOf(item) > 0 || done.count() > 0, conversionTimeoutMs);
     QCOMPARE(done.count(), 0);
     const QString output = QString::fromUtf8(item.outputPath());
     QVERIFY(QFile::exists(output));
 
-    QCOMPARE(item.stopConvert(), 0);
+    QCOMPARE(item.stopConvert(), ResultOk);
     QCOMPARE(statusOf(item), QStringLiteral("转码取消   "));
     QVERIFY(!QFile::exists(output));
     QCOMPARE(childProcesses().size(), 0);

@@ -198,7 +198,7 @@ void TestMainWindow::chosenFolderReplacesOtherMembers()
     QCOMPARE(readConfig(), configFor(chosen));
 
     // A job started afterwards writes into the new folder.
-    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == 0);
+    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == ResultOk);
     QCOMPARE(QFileInfo(QString::fromUtf8(rowItem(window, 0)->plannedOutputPath())).absolutePath(),
              chosen);
 }
@@ -224,12 +224,12 @@ void TestMainWindow::addingChecksEachFile()
     QFETCH(bool, accepted);
     MainWindow window;
     const QByteArray path = listed(name).toUtf8();
-    QCOMPARE(window.addInputFile(path), accepted ? 0 : -1);
+    QCOMPARE(window.addInputFile(path), accepted ? ResultOk : ResultInvalidArgument);
     QCOMPARE(listOf(window)->count(), accepted ? 1 : 0);
-    QCOMPARE(window.addInputFile(file(QStringLiteral("missing.mp4")).toUtf8()), -1);
+    QCOMPARE(window.addInputFile(file(QStringLiteral("missing.mp4")).toUtf8()), ResultInvalidArgument);
     if (accepted) {
         QCOMPARE(rowItem(window, 0)->inputPath(), path);
-        QCOMPARE(window.addInputFile(path), -1);
+        QCOMPARE(window.addInputFile(path), ResultInvalidArgument);
         QCOMPARE(listOf(window)->item(0)->sizeHint(), QSize(398, 48));
     }
 }
@@ -267,7 +267,7 @@ void TestMainWindow::droppingRefusesWhatIsNotAVideo()
 
     const QString lower = listed(QStringLiteral("a.mp4"));
     const QString upper = listed(QStringLiteral("A.mp4"));
-    QCOMPARE(window.addInputFile(lower.toUtf8()), 0);
+    QCOMPARE(window.addInputFile(lower.toUtf8()), ResultOk);
     drop(window, {QUrl::fromLocalFile(lower), QUrl::fromLocalFile(upper)});
     QCOMPARE(listOf(window)->count(), 2);
     QCOMPARE(rowItem(window, 1)->inputPath(), upper.toUtf8());
@@ -278,7 +278,7 @@ void TestMainWindow::refusedDuringRun()
 {
     MainWindow window;
     DialogAnswerer answerer;
-    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == 0);
+    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == ResultOk);
     useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("stall"), stallingBody()));
     buttonOf(window, "btnConvertStart")->click();
     QVERIFY(isConverting(window));
@@ -316,7 +316,7 @@ void TestMainWindow::deleteAndClearAskFirst()
     buttonOf(window, "btnInputClear")->click();
     QCOMPARE(answerer.texts.size(), 0);
 
-    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == 0);
+    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == ResultOk);
     window.setMainState(MainWindow::MainStateReady);
     answerer.answers << confirm;
     if (clearAll)
@@ -338,7 +338,7 @@ void TestMainWindow::runSkipsDoneRowsAndCountsThemCancelled()
     const QByteArray ok = writeFakeTranscoder(work->path(), QStringLiteral("ok"), succeedingBody());
     const QByteArray bad = writeFakeTranscoder(work->path(), QStringLiteral("bad"), failingBody());
     for (const char *name : {"a.mp4", "b.avi", "c.mkv"})
-        QVERIFY(window.addInputFile(listed(QLatin1String(name)).toUtf8()) == 0);
+        QVERIFY(window.addInputFile(listed(QLatin1String(name)).toUtf8()) == ResultOk);
     window.setMainState(MainWindow::MainStateReady);
     useProgram(window, ok);
     rowItem(window, 1)->setTranscoderProgram(bad);
@@ -347,8 +347,8 @@ void TestMainWindow::runSkipsDoneRowsAndCountsThemCancelled()
     // failed row and counts the two done rows under 取消.
     buttonOf(window, "btnConvertStart")->click();
     QTRY_VERIFY(!isConverting(window));
-    QCOMPARE(rowItem(window, 0)->convertState(), 2);
-    QCOMPARE(rowItem(window, 1)->convertState(), 4);
+    QCOMPARE(rowItem(window, 0)->convertState(), ConvertDone);
+    QCOMPARE(rowItem(window, 1)->convertState(), ConvertError);
     QTRY_COMPARE(answerer.texts.size(), 1);
     QVERIFY(answerer.texts.at(0).contains(QStringLiteral("失败： 1 个")));
 
@@ -359,7 +359,7 @@ void TestMainWindow::runSkipsDoneRowsAndCountsThemCancelled()
     QTRY_VERIFY(!isConverting(window));
     QTRY_COMPARE(answerer.texts.size(), 2);
     QCOMPARE(answerer.texts.at(1), QStringLiteral("转码任务完成！\n成功： 1 个\n取消： 2 个\n"));
-    QCOMPARE(rowItem(window, 1)->convertState(), 2);
+    QCOMPARE(rowItem(window, 1)->convertState(), ConvertDone);
     QVERIFY(!QFileInfo::exists(firstOutput));
 
     // Every row done: the nothing-to-convert notice, and no run.
@@ -375,7 +375,7 @@ void TestMainWindow::singleFailedRow()
     MainWindow window;
     DialogAnswerer answerer;
     const QString source = listed(QStringLiteral("b.avi"));
-    QVERIFY(window.addInputFile(source.toUtf8()) == 0);
+    QVERIFY(window.addInputFile(source.toUtf8()) == ResultOk);
     window.setMainState(MainWindow::MainStateReady);
     useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("bad"), failingBody()));
     buttonOf(window, "btnConvertStart")->click();
@@ -393,7 +393,7 @@ void TestMainWindow::cancelWithTwoWaitingRows()
     QDir().mkpath(out);
     outputDir = out.toUtf8();
     for (const char *name : {"a.mp4", "b.mp4"})
-        QVERIFY(window.addInputFile(listed(QLatin1String(name)).toUtf8()) == 0);
+        QVERIFY(window.addInputFile(listed(QLatin1String(name)).toUtf8()) == ResultOk);
     window.setMainState(MainWindow::MainStateReady);
     useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("stall"), stallingBody()));
     buttonOf(window, "btnConvertStart")->click();
@@ -405,8 +405,8 @@ void TestMainWindow::cancelWithTwoWaitingRows()
     QTRY_COMPARE(answerer.texts.size(), 2);
     QCOMPARE(answerer.texts.at(0), QStringLiteral("确认取消？\n未完成的转码任务将会取消。\n"));
     QCOMPARE(answerer.texts.at(1), QStringLiteral("转码任务完成！\n成功： 0 个\n取消： 2 个\n"));
-    QCOMPARE(rowItem(window, 0)->convertState(), 3);
-    QCOMPARE(rowItem(window, 1)->convertState(), 3);
+    QCOMPARE(rowItem(window, 0)->convertState(), ConvertCancelled);
+    QCOMPARE(rowItem(window, 1)->convertState(), ConvertCancelled);
     QVERIFY(!QFileInfo::exists(partial));
     QVERIFY(!isConverting(window));
 }
@@ -415,19 +415,19 @@ void TestMainWindow::missingTranscoderIsReported()
 {
     MainWindow window;
     DialogAnswerer answerer;
-    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == 0);
+    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == ResultOk);
     window.setMainState(MainWindow::MainStateReady);
     useProgram(window, file(QStringLiteral("no-such-ffmpeg")).toUtf8());
     buttonOf(window, "btnConvertStart")->click();
     QTRY_COMPARE(answerer.texts, QStringList{QStringLiteral("启动失败！\n错误码：-102")});
     QCOMPARE(buttonOf(window, "btnConvertStart")->text(), QStringLiteral("开始转码"));
-    QCOMPARE(rowItem(window, 0)->convertState(), 0);
+    QCOMPARE(rowItem(window, 0)->convertState(), ConvertWaiting);
 }
 
 void TestMainWindow::jobEndingWhileQuestionIsOpen()
 {
     MainWindow window;
-    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == 0);
+    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == ResultOk);
     window.setMainState(MainWindow::MainStateReady);
     useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("slow"),
                                            "sleep 0.5\n" + succeedingBody()));
@@ -465,7 +465,7 @@ void TestMainWindow::jobEndingWhileQuestionIsOpen()
     // no second summary appears.
     QTest::qWait(100);
     QCOMPARE(texts.size(), 2);
-    QCOMPARE(rowItem(window, 0)->convertState(), 2);
+    QCOMPARE(rowItem(window, 0)->convertState(), ConvertDone);
     QVERIFY(!isConverting(window));
 }
 
@@ -475,7 +475,7 @@ void TestMainWindow::nextJobFailingToStartIsRecorded()
     DialogAnswerer answerer;
     const QString b = listed(QStringLiteral("b.mp4"));
     for (const QString &path : {listed(QStringLiteral("a.mp4")), b, listed(QStringLiteral("c.mp4"))})
-        QVERIFY(window.addInputFile(path.toUtf8()) == 0);
+        QVERIFY(window.addInputFile(path.toUtf8()) == ResultOk);
     window.setMainState(MainWindow::MainStateReady);
     useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("ok"), succeedingBody()));
     rowItem(window, 1)->setTranscoderProgram(file(QStringLiteral("no-such-ffmpeg")).toUtf8());
@@ -484,7 +484,7 @@ void TestMainWindow::nextJobFailingToStartIsRecorded()
     QTRY_COMPARE(answerer.texts.size(), 1);
     QCOMPARE(answerer.texts.at(0), QStringLiteral("转码任务完成！\n成功： 2 个\n失败： 1 个\n")
                                        + b + QStringLiteral(" : 启动失败！ 错误码：-102\n"));
-    QCOMPARE(rowItem(window, 2)->convertState(), 2);
+    QCOMPARE(rowItem(window, 2)->convertState(), ConvertDone);
 }
 
 void TestMainWindow::sameBaseNameDoesNotOverwrite()
@@ -496,7 +496,7 @@ void TestMainWindow::sameBaseNameDoesNotOverwrite()
     outputDir = out.toUtf8();
     QDir().mkpath(file(QStringLiteral("x")));
     for (const char *name : {"clip.mkv", "clip.avi", "x/clip.mp4"})
-        QVERIFY(window.addInputFile(listed(QLatin1String(name)).toUtf8()) == 0);
+        QVERIFY(window.addInputFile(listed(QLatin1String(name)).toUtf8()) == ResultOk);
     window.setMainState(MainWindow::MainStateReady);
     useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("ok"), succeedingBody()));
     buttonOf(window, "btnConvertStart")->click();
@@ -522,8 +522,8 @@ void TestMainWindow::closingDuringRun()
     QFETCH(bool, confirm);
     DialogAnswerer answerer;
     auto *window = new MainWindow;
-    QVERIFY(window->addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == 0);
-    QVERIFY(window->addInputFile(listed(QStringLiteral("b.mp4")).toUtf8()) == 0);
+    QVERIFY(window->addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == ResultOk);
+    QVERIFY(window->addInputFile(listed(QStringLiteral("b.mp4")).toUtf8()) == ResultOk);
     window->setMainState(MainWindow::MainStateReady);
     useProgram(*window, writeFakeTranscoder(work->path(), QStringLiteral("stall"), stallingBody()));
     buttonOf(*window, "btnConvertStart")->click();
@@ -533,8 +533,8 @@ void TestMainWindow::closingDuringRun()
     buttonOf(*window, "btnTopClose")->click();
     QCOMPARE(answerer.texts, QStringList{QStringLiteral("正在转码中，确认关闭？\n未完成的压缩任务将会取消。\n")});
     QCOMPARE(window->isVisible(), !confirm);
-    QCOMPARE(rowItem(*window, 0)->convertState(), confirm ? 3 : 1);
-    QCOMPARE(rowItem(*window, 1)->convertState(), confirm ? 3 : 0);
+    QCOMPARE(rowItem(*window, 0)->convertState(), confirm ? ConvertCancelled : ConvertRunning);
+    QCOMPARE(rowItem(*window, 1)->convertState(), confirm ? ConvertCancelled : ConvertWaiting);
     QCOMPARE(hasChildProcesses(), !confirm);
     QTest::qWait(100);
     QCOMPARE(answerer.texts.size(), 1);
@@ -556,7 +556,7 @@ void TestMainWindow::containerCascade()
     QFETCH(bool, applyAll);
     MainWindow window;
     for (const char *name : {"a.mp4", "b.mp4"})
-        QVERIFY(window.addInputFile(listed(QLatin1String(name)).toUtf8()) == 0);
+        QVERIFY(window.addInputFile(listed(QLatin1String(name)).toUtf8()) == ResultOk);
     window.setMainState(MainWindow::MainStateReady);
     window.findChild<QCheckBox *>(QStringLiteral("applyAll"))->setChecked(applyAll);
     listOf(window)->setCurrentRow(1);
@@ -574,7 +574,7 @@ void TestMainWindow::switchingRowsResetsQualityPresets()
 {
     MainWindow window;
     for (const char *name : {"a.mp4", "b.mp4"})
-        QVERIFY(window.addInputFile(listed(QLatin1String(name)).toUtf8()) == 0);
+        QVERIFY(window.addInputFile(listed(QLatin1String(name)).toUtf8()) == ResultOk);
     window.setMainState(MainWindow::MainStateReady);
     window.findChild<QCheckBox *>(QStringLiteral("applyAll"))->setChecked(false);
     listOf(window)->setCurrentRow(1);
@@ -598,10 +598,10 @@ void TestMainWindow::switchingRowsResetsQualityPresets()
 void TestMainWindow::newFileStartsFromDefaults()
 {
     MainWindow window;
-    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == 0);
+    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == ResultOk);
     combo(window, "cboxVQuality")->setCurrentIndex(2);
     QCOMPARE(rowItem(window, 0)->settings().videoQuality, 2);
-    QVERIFY(window.addInputFile(listed(QStringLiteral("b.mp4")).toUtf8()) == 0);
+    QVERIFY(window.addInputFile(listed(QStringLiteral("b.mp4")).toUtf8()) == ResultOk);
     QVERIFY(rowItem(window, 1)->settings() == makeAVSettings(0, 1, 1));
 
     // Re-ticking apply-to-all hands the bar's record to every row.
@@ -625,7 +625,7 @@ void TestMainWindow::settingsDialogFromBar()
     QFETCH(bool, confirm);
     MainWindow window;
     for (const char *name : {"a.mp4", "b.mp4"})
-        QVERIFY(window.addInputFile(listed(QLatin1String(name)).toUtf8()) == 0);
+        QVERIFY(window.addInputFile(listed(QLatin1String(name)).toUtf8()) == ResultOk);
     window.setMainState(MainWindow::MainStateReady);
     window.findChild<QCheckBox *>(QStringLiteral("applyAll"))->setChecked(false);
 
@@ -668,7 +668,7 @@ void TestMainWindow::fullRunWithRealTranscoder()
     QDir().mkpath(out);
     outputDir = out.toUtf8();
     for (const QString &source : sources)
-        QVERIFY(window.addInputFile(source.toUtf8()) == 0);
+        QVERIFY(window.addInputFile(source.toUtf8()) == ResultOk);
     window.setMainState(MainWindow::MainStateReady);
     window.findChild<QCheckBox *>(QStringLiteral("applyAll"))->setChecked(false);
     const QStringList formats = {"mov,mp4,m4a,3gp,3g2,mj2", "flv", "asf"};
@@ -685,7 +685,7 @@ void TestMainWindow::fullRunWithRealTranscoder()
     const QStringList expected = {out + "/Vantor转码-one.mp4", out + "/Vantor转码-two.flv",
                                   out + "/Vantor转码-three 三.wmv"};
     for (int row = 0; row < 3; ++row) {
-        QCOMPARE(rowItem(window, row)->convertState(), 2);
+        QCOMPARE(rowItem(window, row)->convertState(), ConvertDone);
         QProcess probe;
         probe.start(ffprobe, {"-v", "error", "-show_entries", "format=format_name:stream=codec_type",
                               "-of", "default=nw=1", expected.at(row)});

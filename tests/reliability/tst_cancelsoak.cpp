@@ -86,7 +86,7 @@ void TestCancelSoak::cleanup()
 void TestCancelSoak::listSources(MainWindow &window, const QByteArray &program)
 {
     for (const QString &source : sources)
-        QVERIFY(window.addInputFile(source.toUtf8()) == 0);
+        QVERIFY(window.addInputFile(source.toUtf8()) == ResultOk);
     window.setMainState(MainWindow::MainStateReady);
     for (int row = 0; row < listOf(window)->count(); ++row)
         rowItem(window, row)->setTranscoderProgram(program);

@@ -174,7 +174,7 @@ void TestReliableRuns::sourcesSurviveEveryRun()
     MainWindow window;
     DialogAnswerer answerer;
     for (const QString &name : names)
-        QCOMPARE(window.addInputFile((src + '/' + name).toUtf8()), 0);
+        QCOMPARE(window.addInputFile((src + '/' + name).toUtf8()), ResultOk);
     QFile::remove(src + QStringLiteral("/gone.mp4"));
     const QStringList sources = QDir(src).entryList(QDir::Files);
     const QMap<QString, QByteArray> sums = checksums(sources);

@@ -98,7 +98,7 @@ private slots:
         const QStringList names = {"假期 旅行.mp4", "会议记录.mkv", "演示视频.avi", "family.mov"};
         for (const QString &name : names) {
             touch(work.filePath(name), QByteArray(3 * 1024 * 1024 + 300000, 'x'));
-            QVERIFY(window.addInputFile(work.filePath(name).toUtf8()) == 0);
+            QVERIFY(window.addInputFile(work.filePath(name).toUtf8()) == ResultOk);
         }
         window.setMainState(MainWindow::MainStateReady);
         QTest::qWait(200);
@@ -151,7 +151,7 @@ private slots:
     {
         MainWindow window;
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QVERIFY(window.addInputFile(clip(QStringLiteral("preview.mp4")).toUtf8()) == 0);
+        QVERIFY(window.addInputFile(clip(QStringLiteral("preview.mp4")).toUtf8()) == ResultOk);
         window.setMainState(MainWindow::MainStateReady);
         QListWidget *list = listOf(window);
         const QRect row = list->visualItemRect(list->item(0));

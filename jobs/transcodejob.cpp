@@ -1,0 +1,152 @@
+#include "transcodejob.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+#include <QTimer>
+
+#include "catalogue.h"
+#include "resultcodes.h"
+
+namespace {
+
+constexpr int chunkSize = 8192;
+// One read leaves the chunk's last byte for the terminating zero.
+constexpr int readCapacity = chunkSize - 1;
+// Far more than the pipe holds, so a tick empties it; the bound only keeps
+// a child that writes without pause from holding the GUI thread.
+constexpr int maxReadsPerTick = 64;
+constexpr int pollIntervalMs = 200;
+
+} // namespace
+
+TranscodeJob::TranscodeJob(QObject *parent)
+    : QObject(parent), command(AVSettings{}), pollTimer(new QTimer(this))
+{
+    connect(pollTimer, &QTimer::timeout, this, &TranscodeJob::onTimer);
+}
+
+TranscodeJob::~TranscodeJob() = default;
+
+int TranscodeJob::setInput(const QByteArray &path, const AVSettings &settings)
+{
+    const QFileInfo info(QString::fromUtf8(path));
+    if (!info.isFile())
+        return ResultUnusable;
+    baseName = info.completeBaseName().toUtf8();
+    sourceExtension = '.' + info.suffix().toUtf8();
+    command = TranscodeCommand(settings);
+    command.inputPath = path;
+    return ResultOk;
+}
+
+QByteArray TranscodeJob::plannedOutputPath() const
+{
+    return makeOutputPath(outputDir, baseName, sourceExtension, command.settings.container);
+}
+
+int TranscodeJob::start(const QByteArray &outputPath)
+{
+    if (process.isRunning() || !process.reapChild())
+        return ResultAlreadyRunning;
+
+    const QByteArray previousOutput = command.outputPath;
+    command.outputPath = outputPath;
+    QList<QByteArray> arguments = command.arguments();
+    if (!programOverride.isEmpty())
+        arguments.first() = programOverride;
+    const int code = process.start(arguments);
+    if (code != ResultOk) {
+        command.outputPath = previousOutput;
+        return code;
+    }
+
+    chunk.assign(chunkSize, '\0');
+    parser.reset();
+    outputEnded = false;
+    setState(ConvertRunning);
+    emit progressChanged(0);
+    pollTimer->start(pollIntervalMs);
+    return ResultOk;
+}
+
+int TranscodeJob::stop()
+{
+    switch (currentState) {
+    case ConvertDone:
+        return ResultNothingToStop;
+    case ConvertRunning:
+        // stop() returns only once the child is gone, so nothing writes to
+        // the file any more when it is deleted.
+        if (process.stop() == ResultOk) {
+            const QString output = QString::fromUtf8(command.outputPath);
+            if (QFile::exists(output))
+                QFile::remove(output);
+        }
+        pollTimer->stop();
+        std::vector<char>().swap(chunk);
+        break;
+    default:
+        break;
+    }
+    setState(ConvertCancelled);
+    return ResultOk;
+}
+
+void TranscodeJob::onTimer()
+{
+    if (process.isRunning())
+        drainOutput();
+    if (process.isRunning())
+        return;
+    if (!outputEnded) {
+        pollTimer->stop();
+        return;
+    }
+    // The exit status takes part in the verdict, so wait (tick by tick) for
+    // a child that closed its output but has not exited yet.
+    if (process.reapChild())
+        endJob();
+}
+
+void TranscodeJob::drainOutput()
+{
+    for (int reads = 0; reads < maxReadsPerTick; ++reads) {
+        int count = 0;
+        const int code = process.readOutput(chunk.data(), readCapacity, &count);
+        if (code == ResultEndOfOutput) {
+            showProgress(parser.flush());
+            outputEnded = true;
+            return;
+        }
+        if (code != ResultOk || count == 0)
+            return;
+        showProgress(parser.processRead(chunk.data(), count));
+    }
+}
+
+void TranscodeJob::showProgress(int percent)
+{
+    if (percent >= 0)
+        emit progressChanged(percent);
+}
+
+void TranscodeJob::endJob()
+{
+    outputEnded = false;
+    std::vector<char>().swap(chunk);
+    if (parser.verdict(process.exitedCleanly())) {
+        emit progressChanged(100);
+        setState(ConvertDone);
+    } else {
+        setState(ConvertError);
+    }
+    pollTimer->stop();
+    emit finished();
+}
+
+void TranscodeJob::setState(int code)
+{
+    currentState = code;
+    emit stateChanged(code);
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+
+#include <vector>
+
+#include "avsettings.h"
+#include "outputparser.h"
+#include "resultcodes.h"
+#include "transcodecommand.h"
+#include "transcodeprocess.h"
+
+class QTimer;
+
+// Job states, the values state() returns.
+inline constexpr int ConvertWaiting = 0;
+inline constexpr int ConvertRunning = 1;
+inline constexpr int ConvertDone = 2;
+inline constexpr int ConvertCancelled = 3;
+inline constexpr int ConvertError = 4;
+
+// The conversion of one file, without any widget: the command, the
+// transcoder child, its output read and parsed, the state and the verdict.
+// What shows a job only listens to its signals.
+class TranscodeJob final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TranscodeJob)
+
+public:
+    explicit TranscodeJob(QObject *parent = nullptr);
+    // A transcoder still running is killed: it never outlives its job.
+    ~TranscodeJob() override;
+
+    // Binds the job to a file: ResultOk, or ResultUnusable when no file is
+    // there (nothing changes then).
+    int setInput(const QByteArray &path, const AVSettings &settings);
+    // Where the job writes unless the queue chooses otherwise: the output
+    // folder, the prefix, the base name and the container's extension.
+    QByteArray plannedOutputPath() const;
+    // ResultOk; ResultAlreadyRunning while the child is alive; otherwise the
+    // process start's code, and then nothing changes.
+    int start(const QByteArray &outputPath);
+    // ResultOk, or ResultNothingToStop for a done job, which stays done. A
+    // running child is killed and its partial output removed.
+    int stop();
+
+    int state() const { return currentState; }
+    // Changes take effect at the next start.
+    AVSettings &settings() { return command.settings; }
+    const AVSettings &settings() const { return command.settings; }
+    const QByteArray &inputPath() const { return command.inputPath; }
+    const QByteArray &outputPath() const { return command.outputPath; }
+    // The user's error lines of the last run, each ending in "\n"; empty
+    // when it did not fail.
+    const QByteArray &errorText() const { return parser.errorText; }
+
+    // Runs the job with another program (a path containing '/' is used as
+    // given). The converter itself never calls it; tests put a fake
+    // transcoder behind a job with it.
+    void setTranscoderProgram(const QByteArray &program) { programOverride = program; }
+
+signals:
+    // The progress bar's new value, 0 to 100.
+    void progressChanged(int percent);
+    void stateChanged(int state);
+    // The job has ended by itself, done or in error; never on a stop or a
+    // failed start. state() and errorText() tell which.
+    void finished();
+
+private slots:
+    void onTimer();
+
+private:
+    void setState(int code);
+    void drainOutput();
+    void showProgress(int percent);
+    void endJob();
+
+    TranscodeCommand command;
+    TranscodeProcess process;
+    // Allocated while the child runs.
+    std::vector<char> chunk;
+    QTimer *pollTimer;
+    OutputParser parser;
+    int currentState = ConvertWaiting;
+    // The child has closed its output; the job ends once it has exited.
+    bool outputEnded = false;
+    QByteArray baseName;
+    QByteArray sourceExtension;
+    QByteArray programOverride;
+};
