@@ -65,6 +65,13 @@ void InputItem::btnDel_clicked()
 void InputItem::showState(int state)
 {
     ui.status->setText(QString::fromUtf8(statusTexts[state]));
+    // The reason stays on the row after the summary has gone.
+    QString reason;
+    if (state == ConvertError)
+        reason = QString::fromUtf8(conversion->errorText()).trimmed();
+    else if (state == ConvertDone && !conversion->warningText().isEmpty())
+        reason = QStringLiteral("源文件有损坏的帧，已跳过");
+    ui.status->setToolTip(reason);
 }
 
 void InputItem::showProgress(int percent)

@@ -37,9 +37,12 @@ public:
     int stopConvert() { return conversion->stop(); }
     int convertState() const { return conversion->state(); }
     AVSettings &settings() { return conversion->settings(); }
+    void setSettings(const AVSettings &settings) { conversion->setSettings(settings); }
     const QByteArray &inputPath() const { return conversion->inputPath(); }
     const QByteArray &outputPath() const { return conversion->outputPath(); }
     const QByteArray &errorText() const { return conversion->errorText(); }
+    const QByteArray &warningText() const { return conversion->warningText(); }
+    const QByteArray &startErrorText() const { return conversion->startErrorText(); }
     void setTranscoderProgram(const QByteArray &program) { conversion->setTranscoderProgram(program); }
     TranscodeJob *job() const { return conversion; }
 

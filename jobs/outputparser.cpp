@@ -12,14 +12,40 @@ struct ErrorRow
     const char *message;
 };
 
+// Searched in this order in ffmpeg's own lines; the first four are the
+// converter's oldest messages, the others what ffmpeg 5.1 prints for the
+// failures users meet.
 const ErrorRow errorTable[] = {
     {"No such file or directory", "文件或文件夹不存在！"},
     {"Invalid data found when processing input", "未识别的输入文件格式！"},
     {"Error opening filters", "过滤器内部错误！"},
     {"frame decoding failed:", "帧解码错误-Error"},
+    {"No space left on device", "输出目录磁盘空间不足！"},
+    {"Permission denied", "没有访问权限！"},
+    {"File name too long", "文件名太长！"},
+    {"is not supported in the official FLV specification", "FLV 格式不支持所选的视频编码！"},
+    {"FLV does not support sample rate", "FLV 格式不支持所选的音频采样率！"},
+    {"Could not find tag for codec", "输出格式无法容纳复制的音视频流，请选择其他编码！"},
+    {"cannot edit existing files in-place", "输出文件与源文件相同！"},
+};
+
+// Lines that begin with the output path: what ffmpeg could not do with the
+// file it writes.
+const ErrorRow outputTable[] = {
+    {"No such file or directory", "输出文件夹不存在！"},
+    {"Permission denied", "输出文件夹没有写入权限！"},
+    {"File name too long", "输出文件名太长！"},
+    {"No space left on device", "输出目录磁盘空间不足！"},
+};
+
+// Parts of a line that make it read like an error, for the fallback reason.
+const char *const errorWords[] = {
+    "rror", "ailed", "nvalid", "annot", "not supported", "ould not", "nable to",
+    "denied", "not found", "No such", "too long", "not compatible",
 };
 
 const char vagueError[] = "模糊信息";
+const char finalFailure[] = "Conversion failed!";
 
 // A line longer than this without a line end is looked at anyway, so a
 // child that never ends its lines cannot grow the waiting piece without bound.
@@ -55,13 +81,19 @@ int parseClock(const char *text)
     return static_cast<int>(std::clamp<std::int64_t>(seconds, INT32_MIN, INT32_MAX));
 }
 
-void OutputParser::reset()
+void OutputParser::reset(const QByteArray &inputPath, const QByteArray &outputPath)
 {
     durationSeconds = 0;
     positionSeconds = 0;
     progressSeen = false;
+    reasons.clear();
     errorText.clear();
+    warningText.clear();
+    lastErrorLine.clear();
     pending.clear();
+    sourcePath = inputPath;
+    targetPath = outputPath;
+    metadataIndent = -1;
 }
 
 int OutputParser::processRead(const char *data, int size)
@@ -77,7 +109,7 @@ int OutputParser::processRead(const char *data, int size)
     }
     const QByteArray chunk = pending.left(cut + 1);
     pending.remove(0, cut + 1);
-    return processChunk(chunk.constData());
+    return processChunk(chunk);
 }
 
 int OutputParser::flush()
@@ -86,18 +118,91 @@ int OutputParser::flush()
         return -1;
     const QByteArray chunk = pending;
     pending.clear();
-    return processChunk(chunk.constData());
+    return processChunk(chunk);
 }
 
-bool OutputParser::verdict(bool exitedCleanly)
+void OutputParser::addReason(const char *message)
 {
-    if (!errorText.isEmpty())
-        return false;
-    if (progressSeen && exitedCleanly)
+    reasons += message;
+    reasons += '\n';
+}
+
+bool OutputParser::verdict(bool exitedCleanly, bool outputWritten)
+{
+    if (exitedCleanly && outputWritten) {
+        errorText.clear();
+        warningText = reasons;
         return true;
-    errorText += vagueError;
-    errorText += '\n';
+    }
+    warningText.clear();
+    errorText = reasons;
+    if (errorText.isEmpty()) {
+        errorText = vagueError;
+        if (!lastErrorLine.isEmpty())
+            errorText += "：" + lastErrorLine;
+        errorText += '\n';
+    }
     return false;
+}
+
+bool OutputParser::isMetadata(const QByteArray &line)
+{
+    int indent = 0;
+    while (indent < line.size() && line.at(indent) == ' ')
+        ++indent;
+    if (metadataIndent >= 0) {
+        if (indent > metadataIndent)
+            return true;
+        metadataIndent = -1;
+    }
+    if (line.mid(indent) == "Metadata:") {
+        metadataIndent = indent;
+        return true;
+    }
+    return false;
+}
+
+void OutputParser::noteErrorLine(const QByteArray &line)
+{
+    if (line.startsWith(' ') || line.startsWith("frame=") || line.startsWith("size="))
+        return;
+    QByteArray text = line.trimmed();
+    // "[libx264 @ 0x55d0c] ..." names the part of ffmpeg that speaks.
+    if (text.startsWith('[')) {
+        const int close = text.indexOf("] ");
+        if (close > 0)
+            text = text.mid(close + 2);
+    }
+    if (text.isEmpty() || text == finalFailure)
+        return;
+    for (const char *word : errorWords) {
+        if (text.contains(word)) {
+            lastErrorLine = text.left(maxPending);
+            return;
+        }
+    }
+}
+
+void OutputParser::findReasons(const QList<QByteArray> &generalLines,
+                               const QList<QByteArray> &outputLines)
+{
+    QList<QByteArray> fired;
+    auto fire = [this, &fired](const ErrorRow &row, const QList<QByteArray> &lines) {
+        // One message once per read, even when two tables know its cause.
+        if (fired.contains(QByteArray(row.message)))
+            return;
+        for (const QByteArray &line : lines) {
+            if (line.contains(row.trigger)) {
+                fired << row.message;
+                addReason(row.message);
+                return;
+            }
+        }
+    };
+    for (const ErrorRow &row : errorTable)
+        fire(row, generalLines);
+    for (const ErrorRow &row : outputTable)
+        fire(row, outputLines);
 }
 
 bool OutputParser::laterPositionSeen(const char *text)
@@ -109,14 +214,39 @@ bool OutputParser::laterPositionSeen(const char *text)
     return false;
 }
 
-int OutputParser::processChunk(const char *text)
+int OutputParser::processChunk(const QByteArray &chunk)
 {
-    for (const ErrorRow &row : errorTable) {
-        if (std::strstr(text, row.trigger)) {
-            errorText += row.message;
-            errorText += '\n';
-        }
+    // The lines ffmpeg speaks in; the rest are echoed metadata and the
+    // headers that carry file names.
+    QByteArray visible;
+    QList<QByteArray> generalLines;
+    QList<QByteArray> outputLines;
+    const QByteArray inputPrefix = sourcePath.isEmpty() ? QByteArray() : sourcePath + ": ";
+    const QByteArray outputPrefix = targetPath.isEmpty() ? QByteArray() : targetPath + ": ";
+    int start = 0;
+    while (start < chunk.size()) {
+        int end = start;
+        while (end < chunk.size() && chunk.at(end) != '\n' && chunk.at(end) != '\r')
+            ++end;
+        const QByteArray line = chunk.mid(start, end - start);
+        const QByteArray withEnd = chunk.mid(start, end + 1 - start);
+        start = end + 1;
+        if (line.isEmpty() || isMetadata(line))
+            continue;
+        if (line.startsWith("Input #") || line.startsWith("Output #"))
+            continue;
+        visible += withEnd;
+        noteErrorLine(line);
+        if (!outputPrefix.isEmpty() && line.startsWith(outputPrefix))
+            outputLines << line.mid(outputPrefix.size());
+        else if (!inputPrefix.isEmpty() && line.startsWith(inputPrefix))
+            generalLines << line.mid(inputPrefix.size());
+        else
+            generalLines << line;
     }
+    findReasons(generalLines, outputLines);
+
+    const char *text = visible.constData();
     if (std::strstr(text, "kb/s:"))
         progressSeen = true;
 

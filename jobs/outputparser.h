@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 
 // Seconds of an "hh:mm:ss" text (zero-terminated): each field read like atoi
 // at offsets 0, 3 and 6, the fraction ignored. -1 for a missing text or one
@@ -8,12 +9,17 @@
 int parseClock(const char *text);
 
 // Turns the transcoder's output, read by read, into the source length, the
-// position, signs of real work and the user's error lines.
+// position and the reasons a job may fail. Only ffmpeg's own lines count:
+// the metadata it echoes from the source (titles, comments) and the file
+// names in its input and output headers are never searched for errors.
 class OutputParser final
 {
 public:
-    // Back to the state of a new job.
-    void reset();
+    // Back to the state of a new job. Lines that begin with one of the two
+    // paths and a colon are about that file: an error on the output path is
+    // never blamed on the source.
+    void reset(const QByteArray &inputPath = QByteArray(),
+               const QByteArray &outputPath = QByteArray());
 
     // One read of output (a NUL ends its text). Only whole lines are looked
     // at: the piece after the last '\r' or '\n' waits for the next read, so a
@@ -25,18 +31,38 @@ public:
     // processRead.
     int flush();
 
-    // Done (true) or error. Known error lines decide first; otherwise a clean
-    // exit after signs of work is done, and anything else adds "模糊信息".
-    bool verdict(bool exitedCleanly);
+    // A reason found outside the output (by the job itself), kept in order
+    // with those found in it.
+    void addReason(const char *message);
+
+    // Done (true) or error, from what the transcoder did: a clean exit that
+    // left an output file is done, whatever it complained of on the way
+    // (warningText keeps that). Otherwise errorText gets the reasons found,
+    // or "模糊信息" with ffmpeg's own last error line when none was.
+    bool verdict(bool exitedCleanly, bool outputWritten);
 
     int durationSeconds = 0;
     int positionSeconds = 0;
     bool progressSeen = false;
+    // The user's messages found so far, each followed by "\n".
+    QByteArray reasons;
+    // After the verdict: the reasons of a failed job; empty when it is done.
     QByteArray errorText;
+    // After the verdict: the reasons of a job that is done all the same.
+    QByteArray warningText;
+    // ffmpeg's last line that reads like an error, without its "[x @ 0x..] ".
+    QByteArray lastErrorLine;
 
 private:
-    int processChunk(const char *text);
+    int processChunk(const QByteArray &chunk);
+    bool isMetadata(const QByteArray &line);
+    void findReasons(const QList<QByteArray> &generalLines, const QList<QByteArray> &outputLines);
+    void noteErrorLine(const QByteArray &line);
     static bool laterPositionSeen(const char *text);
 
     QByteArray pending;
+    QByteArray sourcePath;
+    QByteArray targetPath;
+    // Indentation of the "Metadata:" heading whose block is being read, or -1.
+    int metadataIndent = -1;
 };

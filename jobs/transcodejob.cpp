@@ -45,6 +45,17 @@ QByteArray TranscodeJob::plannedOutputPath() const
     return makeOutputPath(outputDir, baseName, sourceExtension, command.settings.container);
 }
 
+void TranscodeJob::setSettings(const AVSettings &settings)
+{
+    if (settings == command.settings)
+        return;
+    command.settings = settings;
+    if (currentState == ConvertDone) {
+        setState(ConvertWaiting);
+        emit progressChanged(0);
+    }
+}
+
 int TranscodeJob::start(const QByteArray &outputPath)
 {
     if (process.isRunning() || !process.reapChild())
@@ -58,11 +69,16 @@ int TranscodeJob::start(const QByteArray &outputPath)
     const int code = process.start(arguments);
     if (code != ResultOk) {
         command.outputPath = previousOutput;
+        startError = findProgram(arguments.first()).isEmpty()
+                         ? "未找到转码程序 ffmpeg，请安装 ffmpeg（sudo apt-get install ffmpeg），"
+                           "或将 ffmpeg 放在本程序所在的文件夹中。"
+                         : "无法启动转码程序 " + arguments.first() + "。";
         return code;
     }
+    startError.clear();
 
     chunk.assign(chunkSize, '\0');
-    parser.reset();
+    parser.reset(command.inputPath, command.outputPath);
     outputEnded = false;
     setState(ConvertRunning);
     emit progressChanged(0);
@@ -135,7 +151,7 @@ void TranscodeJob::endJob()
 {
     outputEnded = false;
     std::vector<char>().swap(chunk);
-    if (parser.verdict(process.exitedCleanly())) {
+    if (parser.verdict(process.exitedCleanly(), outputWritten())) {
         emit progressChanged(100);
         setState(ConvertDone);
     } else {
@@ -143,6 +159,20 @@ void TranscodeJob::endJob()
     }
     pollTimer->stop();
     emit finished();
+}
+
+// A clean exit proves nothing by itself: a folder deleted during the job
+// takes the output with it, and a transcoder may exit 0 without writing.
+bool TranscodeJob::outputWritten()
+{
+    const QFileInfo output(QString::fromUtf8(command.outputPath));
+    if (output.isFile() && output.size() > 0)
+        return true;
+    if (process.exitedCleanly()) {
+        parser.addReason(QFileInfo(output.absolutePath()).isDir() ? "没有生成输出文件！"
+                                                                  : "输出文件夹不存在！");
+    }
+    return false;
 }
 
 void TranscodeJob::setState(int code)

@@ -49,12 +49,20 @@ public:
     int state() const { return currentState; }
     // Changes take effect at the next start.
     AVSettings &settings() { return command.settings; }
+    // The same, and a done job whose settings change is waiting again, so
+    // that a converted list can be converted once more to something else.
+    void setSettings(const AVSettings &settings);
     const AVSettings &settings() const { return command.settings; }
     const QByteArray &inputPath() const { return command.inputPath; }
     const QByteArray &outputPath() const { return command.outputPath; }
     // The user's error lines of the last run, each ending in "\n"; empty
     // when it did not fail.
     const QByteArray &errorText() const { return parser.errorText; }
+    // What ffmpeg complained of in a job that is done all the same (a source
+    // with damaged frames), in the same form; empty otherwise.
+    const QByteArray &warningText() const { return parser.warningText; }
+    // Why the last start failed, for the user; empty after a start.
+    const QByteArray &startErrorText() const { return startError; }
 
     // Runs the job with another program (a path containing '/' is used as
     // given). The converter itself never calls it; tests put a fake
@@ -77,6 +85,7 @@ private:
     void drainOutput();
     void showProgress(int percent);
     void endJob();
+    bool outputWritten();
 
     TranscodeCommand command;
     TranscodeProcess process;
@@ -90,4 +99,5 @@ private:
     QByteArray baseName;
     QByteArray sourceExtension;
     QByteArray programOverride;
+    QByteArray startError;
 };

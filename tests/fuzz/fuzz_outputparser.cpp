@@ -60,6 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     FuzzedDataProvider input(data, size);
     const bool exitedCleanly = input.ConsumeBool();
+    const bool outputWritten = input.ConsumeBool();
     OutputParser parser;
     std::string whole;
     while (input.remaining_bytes() > 0) {
@@ -84,12 +85,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (!whole.empty())
             oneRead.processRead(whole.data(), static_cast<int>(whole.size()));
         oneRead.flush();
-        check(messages(oneRead.errorText) == messages(parser.errorText));
+        check(messages(oneRead.reasons) == messages(parser.reasons));
     }
 
-    const bool done = parser.verdict(exitedCleanly);
+    const bool done = parser.verdict(exitedCleanly, outputWritten);
     check(done == parser.errorText.isEmpty());
     check(done || parser.errorText.endsWith('\n'));
-    check(!done || (exitedCleanly && parser.progressSeen));
+    check(done == (exitedCleanly && outputWritten));
+    check(done ? parser.warningText == parser.reasons : parser.warningText.isEmpty());
     return 0;
 }

@@ -46,6 +46,7 @@ private slots:
     void outputPath();
     void endOfJob_data();
     void endOfJob();
+    void doneRowWaitsAgainWhenItsSettingsChange();
     void cancel_data();
     void cancel();
     void restartAfterErrorClearsErrorText();
@@ -185,30 +186,47 @@ void TestInputItem::endOfJob_data()
     QTest::addColumn<QString>("status");
     QTest::addColumn<QByteArray>("errorText");
     QTest::addColumn<int>("bar");
+    QTest::addColumn<QString>("reason");
 
     const QString doneText = QStringLiteral("转码完成   ");
     const QString errorText = QStringLiteral("转码错误   ");
     const QByteArray vague = "模糊信息\n";
-    QTest::newRow("progress and closing stats") << halfway + closingStats << 2 << doneText
-                                                << QByteArray() << 100;
-    QTest::newRow("known error after a percentage")
-        << halfway + "sleep 0.3\nprintf 'Invalid data found when processing input\\n'\n" + closingStats
-        << 4 << errorText << QByteArray("未识别的输入文件格式！\n") << 50;
+    const QByteArray writes = "printf x > \"$out\"\n";
+    const QByteArray noFile = "没有生成输出文件！\n";
+    QTest::newRow("progress and closing stats")
+        << halfway + writes + closingStats << ConvertDone << doneText << QByteArray() << 100
+        << QString();
+    QTest::newRow("decode error on the way, clean exit with a file")
+        << halfway + "sleep 0.3\nprintf 'Error while decoding stream #0:1: Invalid data found "
+                     "when processing input\\n'\n" + writes + closingStats
+        << ConvertDone << doneText << QByteArray() << 100 << QStringLiteral("源文件有损坏的帧，已跳过");
+    QTest::newRow("a file without closing stats or a position")
+        << writes << ConvertDone << doneText << QByteArray() << 100 << QString();
     QTest::newRow("error marker cut between reads")
-        << halfway + "printf '[h264] frame decoding fa'\nsleep 0.5\nprintf 'iled: x\\n'\n" + closingStats
-        << 4 << errorText << QByteArray("帧解码错误-Error\n") << 50;
-    QTest::newRow("failing exit after progress") << halfway + closingStats + "exit 1" << 4
-                                                 << errorText << vague << 50;
-    QTest::newRow("killed after progress") << halfway + closingStats + "kill -KILL $$" << 4
-                                           << errorText << vague << 50;
+        << halfway + "printf '[h264] frame decoding fa'\nsleep 0.5\nprintf 'iled: x\\n'\n" + writes
+               + closingStats + "exit 1"
+        << ConvertError << errorText << QByteArray("帧解码错误-Error\n") << 50
+        << QStringLiteral("帧解码错误-Error");
+    QTest::newRow("failing exit after progress")
+        << halfway + writes + closingStats + "exit 1" << ConvertError << errorText << vague << 50
+        << QStringLiteral("模糊信息");
+    QTest::newRow("killed after progress")
+        << halfway + writes + closingStats + "kill -KILL $$" << ConvertError << errorText << vague
+        << 50 << QStringLiteral("模糊信息");
     QTest::newRow("output closed, clean exit later")
-        << halfway + closingStats + "exec >&- 2>&-\nsleep 0.5\nexit 0" << 2 << doneText
-        << QByteArray() << 100;
+        << halfway + writes + closingStats + "exec >&- 2>&-\nsleep 0.5\nexit 0" << ConvertDone
+        << doneText << QByteArray() << 100 << QString();
     QTest::newRow("output closed, failing exit later")
-        << halfway + closingStats + "exec >&- 2>&-\nsleep 0.5\nexit 1" << 4 << errorText << vague
-        << 50;
-    QTest::newRow("nothing recognisable") << QByteArray("echo hello") << 4 << errorText << vague
-                                          << 0;
+        << halfway + writes + closingStats + "exec >&- 2>&-\nsleep 0.5\nexit 1" << ConvertError
+        << errorText << vague << 50 << QStringLiteral("模糊信息");
+    QTest::newRow("progress and a clean exit, but no file")
+        << halfway + closingStats << ConvertError << errorText << noFile << 50
+        << QStringLiteral("没有生成输出文件！");
+    QTest::newRow("clean exit with an empty file")
+        << halfway + ": > \"$out\"\n" + closingStats << ConvertError << errorText << noFile << 50
+        << QStringLiteral("没有生成输出文件！");
+    QTest::newRow("nothing recognisable") << QByteArray("echo hello") << ConvertError << errorText
+                                          << noFile << 0 << QStringLiteral("没有生成输出文件！");
 }
 
 void TestInputItem::endOfJob()
@@ -218,8 +236,9 @@ void TestInputItem::endOfJob()
     QFETCH(QString, status);
     QFETCH(QByteArray, errorText);
     QFETCH(int, bar);
+    QFETCH(QString, reason);
 
-    auto item = makeItem(script("job", body));
+    auto item = makeItem(script("job", lastArgument + body));
     QVERIFY(item);
     QSignalSpy done(item.get(), &InputItem::ItemConvertDone);
     QCOMPARE(item->startConvert(), ResultOk);
@@ -230,9 +249,30 @@ void TestInputItem::endOfJob()
     QCOMPARE(text(item->findChild<QLabel *>("status")), status);
     QCOMPARE(item->errorText(), errorText);
     QCOMPARE(item->findChild<QProgressBar *>("progressBar")->value(), bar);
+    // The reason stays on the row.
+    QCOMPARE(item->findChild<QLabel *>("status")->toolTip(), reason);
     // The poll has stopped, so the job cannot end a second time.
     QVERIFY(!item->findChild<QTimer *>()->isActive());
     QCOMPARE(zombieChildren(), 0);
+    QFile::remove(QString::fromUtf8(item->outputPath()));
+}
+
+void TestInputItem::doneRowWaitsAgainWhenItsSettingsChange()
+{
+    auto item = makeItem(succeeding);
+    QVERIFY(item);
+    QSignalSpy done(item.get(), &InputItem::ItemConvertDone);
+    QCOMPARE(item->startConvert(), ResultOk);
+    QTRY_COMPARE(done.count(), 1);
+    QCOMPARE(item->convertState(), ConvertDone);
+    item->setSettings(item->settings());
+    QCOMPARE(item->convertState(), ConvertDone);
+    item->setSettings(makeAVSettings(1, 1, 1));
+    QCOMPARE(item->convertState(), ConvertWaiting);
+    QCOMPARE(text(item->findChild<QLabel *>("status")), QStringLiteral("等待转码..."));
+    QCOMPARE(item->findChild<QProgressBar *>("progressBar")->value(), 0);
+    QCOMPARE(item->settings(), makeAVSettings(1, 1, 1));
+    QFile::remove(QString::fromUtf8(item->outputPath()));
 }
 
 void TestInputItem::cancel_data()
