@@ -14,6 +14,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QSaveFile>
+#include <QSignalBlocker>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -228,8 +229,9 @@ int MainWindow::addInputFile(const QByteArray &path)
         if (itemAt(row)->inputPath() == path)
             return ResultInvalidArgument;
     }
+    // A new file gets what the bar shows, as the user expects.
     auto *item = new InputItem(ui.listInput);
-    if (item->setInputFile(path, defaultSettings) != ResultOk) {
+    if (item->setInputFile(path, currentSettings) != ResultOk) {
         delete item;
         return ResultInvalidArgument;
     }
@@ -339,10 +341,13 @@ void MainWindow::btnConvertStart_clicked()
         startQueue();
         return;
     }
-    const bool confirmed = ask(QStringLiteral("确认取消？\n未完成的转码任务将会取消。\n"));
-    // The run may have ended by itself while the question was open; there is
-    // nothing left to cancel then, and its summary has been shown.
-    if (confirmed && converting)
+    CDlgMessage question(this, 2, QStringLiteral("确认取消？\n未完成的转码任务将会取消。\n"));
+    cancelQuestion = &question;
+    question.exec();
+    cancelQuestion = nullptr;
+    // The run may have ended by itself while the question was open; it was
+    // closed then, and there is nothing left to cancel.
+    if (question.confirmed && converting)
         stopQueue(true);
 }
 
@@ -358,12 +363,21 @@ void MainWindow::startQueue()
     finishedOutputs.clear();
     const int code = startJob(item);
     if (code != ResultOk) {
-        tell(QStringLiteral("启动失败！\n错误码：%1").arg(code));
+        QString text = QStringLiteral("启动失败！\n错误码：%1").arg(code);
+        if (!item->startErrorText().isEmpty())
+            text += '\n' + QString::fromUtf8(item->startErrorText());
+        tell(text);
         return;
     }
     succeededFiles.clear();
     failedFiles.clear();
-    player->togglePause();
+    runItems.clear();
+    endedItems.clear();
+    for (int row = 0; row < ui.listInput->count(); ++row) {
+        if (itemAt(row)->convertState() != ConvertDone)
+            runItems << itemAt(row);
+    }
+    player->pause();
     setMainState(MainStateConverting);
 }
 
@@ -380,6 +394,7 @@ int MainWindow::startJob(InputItem *item)
 
 void MainWindow::recordResult(InputItem *item)
 {
+    endedItems.insert(item);
     const QString path = QString::fromUtf8(item->inputPath());
     const QString error = QString::fromUtf8(item->errorText());
     if (error.isEmpty()) {
@@ -401,10 +416,20 @@ void MainWindow::ItemConvertDone(InputItem *item)
             return;
         // A job that cannot start is a failure of this run, not a reason to
         // leave the run waiting with nothing converting.
-        failedFiles.insert(QString::fromUtf8(next->inputPath()),
-                           QStringLiteral("启动失败！ 错误码：%1\n").arg(code));
+        endedItems.insert(next);
+        QString error = QStringLiteral("启动失败！ 错误码：%1\n").arg(code);
+        if (!next->startErrorText().isEmpty())
+            error += QString::fromUtf8(next->startErrorText()) + '\n';
+        failedFiles.insert(QString::fromUtf8(next->inputPath()), error);
     }
+    endRun();
+}
+
+void MainWindow::endRun()
+{
     setMainState(MainStateReady);
+    if (cancelQuestion)
+        cancelQuestion->close();
     showSummary();
 }
 
@@ -413,17 +438,24 @@ void MainWindow::stopQueue(bool summary)
     // Not converting any more before the jobs stop, so that no late end of a
     // job can start another one.
     setMainState(MainStateReady);
-    for (int row = 0; row < ui.listInput->count(); ++row)
-        itemAt(row)->stopConvert();
-    if (summary)
+    // Rows that already ended in this run keep their result.
+    for (InputItem *item : qAsConst(runItems)) {
+        if (!endedItems.contains(item))
+            item->stopConvert();
+    }
+    if (summary) {
         showSummary();
+    } else {
+        runItems.clear();
+        endedItems.clear();
+    }
 }
 
 void MainWindow::showSummary()
 {
     const int s = succeededFiles.size();
     const int f = failedFiles.size();
-    const int c = ui.listInput->count() - f - s;
+    const int c = int(runItems.size()) - f - s;
     QString text = QStringLiteral("转码任务完成！\n");
     text += QStringLiteral("成功： %1 个\n").arg(s);
     if (c > 0)
@@ -436,6 +468,8 @@ void MainWindow::showSummary()
     tell(text);
     failedFiles.clear();
     succeededFiles.clear();
+    runItems.clear();
+    endedItems.clear();
 }
 
 InputItem *MainWindow::findPending(int row) const
@@ -462,7 +496,7 @@ InputItem *MainWindow::findPendingAfter(InputItem *item) const
 void MainWindow::setAllSettings(const AVSettings &settings)
 {
     for (int row = 0; row < ui.listInput->count(); ++row)
-        itemAt(row)->settings() = settings;
+        itemAt(row)->setSettings(settings);
 }
 
 void MainWindow::pushSettings()
@@ -473,7 +507,7 @@ void MainWindow::pushSettings()
     }
     if (InputItem *item = currentItem()) {
         ui.listInput->setFocus(Qt::OtherFocusReason);
-        item->settings() = currentSettings;
+        item->setSettings(currentSettings);
     }
 }
 
@@ -510,8 +544,11 @@ void MainWindow::refreshParamCombos()
 
 void MainWindow::showParamCombos()
 {
-    // Each index that changes runs its slot, which applies that choice's
-    // presets again and pushes the record, exactly as a user's choice would.
+    // Showing a record never changes it: only a user's own choice in a combo
+    // applies that choice's presets.
+    const QSignalBlocker container(ui.cboxVContainer);
+    const QSignalBlocker video(ui.cboxVQuality);
+    const QSignalBlocker audio(ui.cboxAQuality);
     ui.cboxVContainer->setCurrentIndex(currentSettings.container);
     ui.cboxVQuality->setCurrentIndex(currentSettings.videoQuality);
     ui.cboxAQuality->setCurrentIndex(currentSettings.audioQuality);
@@ -543,7 +580,7 @@ void MainWindow::btnQualitySettings_clicked()
     if (ui.applyAll->isChecked())
         setAllSettings(currentSettings);
     else
-        target->settings() = currentSettings;
+        target->setSettings(currentSettings);
 }
 
 void MainWindow::btnOutputDir_clicked()

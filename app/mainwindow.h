@@ -1,14 +1,17 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QList>
 #include <QMap>
 #include <QPoint>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 
 #include "avsettings.h"
 #include "ui_mainwindow.h"
 
+class CDlgMessage;
 class InputItem;
 class QListWidgetItem;
 class vlcplayer;
@@ -86,6 +89,7 @@ private:
     InputItem *findPendingAfter(InputItem *item) const;
     int startJob(InputItem *item);
     void recordResult(InputItem *item);
+    void endRun();
 
     void pushSettings();
     void refreshParamCombos();
@@ -108,4 +112,11 @@ private:
     // Output files written by jobs that succeeded in the current run, so that
     // a later job of the run never overwrites one of them.
     QSet<QByteArray> finishedOutputs;
+    // The rows the current run takes part in (those not done at its start),
+    // and those of them that have ended; the summary counts only these, and
+    // a cancel stops only the others.
+    QList<InputItem *> runItems;
+    QSet<InputItem *> endedItems;
+    // The open "确认取消？" question, closed when the run ends by itself.
+    QPointer<CDlgMessage> cancelQuestion;
 };

@@ -97,6 +97,12 @@ void vlcplayer::togglePause()
     onBtnPause();
 }
 
+void vlcplayer::pause()
+{
+    if (playState == Playing)
+        onBtnPause();
+}
+
 QString vlcplayer::formatTime(int ms)
 {
     const int s = ms / 1000;

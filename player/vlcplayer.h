@@ -30,6 +30,8 @@ public:
     void setVideoPath(const QString &path, bool autoPlay);
     void stop();
     void togglePause();
+    // Pauses a playing file; a paused or stopped one stays as it is.
+    void pause();
 
     // "hh:mm:ss", each field at least two digits wide.
     static QString formatTime(int ms);

@@ -1,3 +1,4 @@
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
@@ -5,11 +6,14 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 #include "catalogue.h"
 #include "clips.h"
@@ -91,7 +95,9 @@ private slots:
     void deleteAndClearAskFirst_data();
     void deleteAndClearAskFirst();
 
-    void runSkipsDoneRowsAndCountsThemCancelled();
+    void runSkipsDoneRowsAndCountsOnlyItsOwn();
+    void changedSettingsConvertDoneRowsAgain();
+    void cancelKeepsResultsOfTheRun();
     void singleFailedRow();
     void cancelWithTwoWaitingRows();
     void missingTranscoderIsReported();
@@ -103,10 +109,14 @@ private slots:
 
     void containerCascade_data();
     void containerCascade();
-    void switchingRowsResetsQualityPresets();
-    void newFileStartsFromDefaults();
+    void switchingRowsKeepsEachRowsRecord();
+    void newFileGetsWhatTheBarShows_data();
+    void newFileGetsWhatTheBarShows();
     void settingsDialogFromBar_data();
     void settingsDialogFromBar();
+
+    void dropDownsShowTheCurrentEntry_data();
+    void dropDownsShowTheCurrentEntry();
 
     void fullRunWithRealTranscoder();
 };
@@ -331,7 +341,7 @@ void TestMainWindow::deleteAndClearAskFirst()
 
 // -------------------------------------------------------- conversion queue
 
-void TestMainWindow::runSkipsDoneRowsAndCountsThemCancelled()
+void TestMainWindow::runSkipsDoneRowsAndCountsOnlyItsOwn()
 {
     MainWindow window;
     DialogAnswerer answerer;
@@ -344,7 +354,7 @@ void TestMainWindow::runSkipsDoneRowsAndCountsThemCancelled()
     rowItem(window, 1)->setTranscoderProgram(bad);
 
     // First run leaves [done, failed, done]; the second converts only the
-    // failed row and counts the two done rows under 取消.
+    // failed row and counts only that one.
     buttonOf(window, "btnConvertStart")->click();
     QTRY_VERIFY(!isConverting(window));
     QCOMPARE(rowItem(window, 0)->convertState(), ConvertDone);
@@ -358,7 +368,7 @@ void TestMainWindow::runSkipsDoneRowsAndCountsThemCancelled()
     buttonOf(window, "btnConvertStart")->click();
     QTRY_VERIFY(!isConverting(window));
     QTRY_COMPARE(answerer.texts.size(), 2);
-    QCOMPARE(answerer.texts.at(1), QStringLiteral("转码任务完成！\n成功： 1 个\n取消： 2 个\n"));
+    QCOMPARE(answerer.texts.at(1), QStringLiteral("转码任务完成！\n成功： 1 个\n"));
     QCOMPARE(rowItem(window, 1)->convertState(), ConvertDone);
     QVERIFY(!QFileInfo::exists(firstOutput));
 
@@ -368,6 +378,66 @@ void TestMainWindow::runSkipsDoneRowsAndCountsThemCancelled()
     QCOMPARE(answerer.texts.at(2),
              QStringLiteral("没有需要转码的文件。\n点击<添加文件>选择视频文件，或直接<拖拽>文件至窗口内。\n"));
     QVERIFY(!isConverting(window));
+}
+
+void TestMainWindow::changedSettingsConvertDoneRowsAgain()
+{
+    MainWindow window;
+    DialogAnswerer answerer;
+    const QString out = file(QStringLiteral("out"));
+    QDir().mkpath(out);
+    outputDir = out.toUtf8();
+    for (const char *name : {"a.mp4", "b.mkv"})
+        QVERIFY(window.addInputFile(listed(QLatin1String(name)).toUtf8()) == ResultOk);
+    window.setMainState(MainWindow::MainStateReady);
+    useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("ok"), succeedingBody()));
+    buttonOf(window, "btnConvertStart")->click();
+    QTRY_COMPARE(answerer.texts.size(), 1);
+    QCOMPARE(answerer.texts.at(0), QStringLiteral("转码任务完成！\n成功： 2 个\n"));
+
+    // Another container: the finished list converts again, all of it.
+    combo(window, "cboxVContainer")->setCurrentIndex(1);
+    for (int row = 0; row < 2; ++row)
+        QCOMPARE(rowItem(window, row)->convertState(), ConvertWaiting);
+    buttonOf(window, "btnConvertStart")->click();
+    QTRY_COMPARE(answerer.texts.size(), 2);
+    QCOMPARE(answerer.texts.at(1), QStringLiteral("转码任务完成！\n成功： 2 个\n"));
+    for (const char *name : {"Vantor转码-a.flv", "Vantor转码-b.flv"})
+        QVERIFY(QFileInfo::exists(out + '/' + QString::fromUtf8(name)));
+
+    // The same record handed out again changes nothing: the rows stay done.
+    window.findChild<QCheckBox *>(QStringLiteral("applyAll"))->setChecked(false);
+    window.findChild<QCheckBox *>(QStringLiteral("applyAll"))->setChecked(true);
+    buttonOf(window, "btnConvertStart")->click();
+    QTRY_COMPARE(answerer.texts.size(), 3);
+    QVERIFY(answerer.texts.at(2).startsWith(QStringLiteral("没有需要转码的文件。")));
+}
+
+void TestMainWindow::cancelKeepsResultsOfTheRun()
+{
+    MainWindow window;
+    DialogAnswerer answerer;
+    const QString a = listed(QStringLiteral("a.mp4"));
+    for (const QString &path : {a, listed(QStringLiteral("b.mp4")), listed(QStringLiteral("c.mp4"))})
+        QVERIFY(window.addInputFile(path.toUtf8()) == ResultOk);
+    window.setMainState(MainWindow::MainStateReady);
+    useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("stall"), stallingBody()));
+    rowItem(window, 0)->setTranscoderProgram(
+        writeFakeTranscoder(work->path(), QStringLiteral("bad"), failingBody()));
+    buttonOf(window, "btnConvertStart")->click();
+    QTRY_COMPARE(rowItem(window, 1)->convertState(), ConvertRunning);
+
+    answerer.answers << true;
+    buttonOf(window, "btnConvertStart")->click();
+    QTRY_COMPARE(answerer.texts.size(), 2);
+    QCOMPARE(answerer.texts.at(1), QStringLiteral("转码任务完成！\n成功： 0 个\n取消： 2 个\n失败： 1 个\n")
+                                       + a + QStringLiteral(" : 未识别的输入文件格式！\n"));
+    // The failed row says what the summary says.
+    QCOMPARE(rowItem(window, 0)->convertState(), ConvertError);
+    QCOMPARE(rowItem(window, 0)->findChild<QLabel *>(QStringLiteral("status"))->text(),
+             QStringLiteral("转码错误   "));
+    QCOMPARE(rowItem(window, 1)->convertState(), ConvertCancelled);
+    QCOMPARE(rowItem(window, 2)->convertState(), ConvertCancelled);
 }
 
 void TestMainWindow::singleFailedRow()
@@ -419,7 +489,10 @@ void TestMainWindow::missingTranscoderIsReported()
     window.setMainState(MainWindow::MainStateReady);
     useProgram(window, file(QStringLiteral("no-such-ffmpeg")).toUtf8());
     buttonOf(window, "btnConvertStart")->click();
-    QTRY_COMPARE(answerer.texts, QStringList{QStringLiteral("启动失败！\n错误码：-102")});
+    // The code, and what to do about it.
+    QTRY_COMPARE(answerer.texts,
+                 QStringList{QStringLiteral("启动失败！\n错误码：-102\n未找到转码程序 ffmpeg，请安装 ffmpeg"
+                                            "（sudo apt-get install ffmpeg），或将 ffmpeg 放在本程序所在的文件夹中。")});
     QCOMPARE(buttonOf(window, "btnConvertStart")->text(), QStringLiteral("开始转码"));
     QCOMPARE(rowItem(window, 0)->convertState(), ConvertWaiting);
 }
@@ -434,35 +507,30 @@ void TestMainWindow::jobEndingWhileQuestionIsOpen()
     buttonOf(window, "btnConvertStart")->click();
     QVERIFY(isConverting(window));
 
-    // Leave the cancel question open until the job has ended and its summary
-    // has been answered, then confirm it.
+    // Nobody answers the cancel question; the run ends by itself meanwhile.
     QStringList texts;
+    QList<QPointer<CDlgMessage>> seen;
     QTimer poll;
     poll.setInterval(10);
     connect(&poll, &QTimer::timeout, this, [&] {
         for (QWidget *widget : QApplication::topLevelWidgets()) {
             auto *dialog = qobject_cast<CDlgMessage *>(widget);
-            if (!dialog || !dialog->isVisible() || dialog->property("seen").toBool())
+            if (!dialog || !dialog->isVisible() || seen.contains(dialog))
                 continue;
+            seen << dialog;
             const QString text = dialog->findChild<QTextEdit *>(QStringLiteral("textEdit"))->toPlainText();
+            texts << text;
             if (text.startsWith(QStringLiteral("转码任务完成"))) {
-                dialog->setProperty("seen", true);
-                texts << text;
-                dialog->findChild<QPushButton *>(QStringLiteral("btnOk"))->click();
-            } else if (!texts.isEmpty()) {
-                dialog->setProperty("seen", true);
-                texts << text;
+                // The outdated question has gone before the summary shows.
+                QVERIFY(!seen.first() || !seen.first()->isVisible());
                 dialog->findChild<QPushButton *>(QStringLiteral("btnOk"))->click();
             }
         }
     });
     poll.start();
     buttonOf(window, "btnConvertStart")->click();
-    QCOMPARE(texts.size(), 2);
-    QCOMPARE(texts.at(0), QStringLiteral("转码任务完成！\n成功： 1 个\n"));
-    QCOMPARE(texts.at(1), QStringLiteral("确认取消？\n未完成的转码任务将会取消。\n"));
-    // The confirmation came after the run had ended: nothing is cancelled and
-    // no second summary appears.
+    QCOMPARE(texts, (QStringList{QStringLiteral("确认取消？\n未完成的转码任务将会取消。\n"),
+                                 QStringLiteral("转码任务完成！\n成功： 1 个\n")}));
     QTest::qWait(100);
     QCOMPARE(texts.size(), 2);
     QCOMPARE(rowItem(window, 0)->convertState(), ConvertDone);
@@ -483,7 +551,9 @@ void TestMainWindow::nextJobFailingToStartIsRecorded()
     QTRY_VERIFY(!isConverting(window));
     QTRY_COMPARE(answerer.texts.size(), 1);
     QCOMPARE(answerer.texts.at(0), QStringLiteral("转码任务完成！\n成功： 2 个\n失败： 1 个\n")
-                                       + b + QStringLiteral(" : 启动失败！ 错误码：-102\n"));
+                                       + b + QStringLiteral(" : 启动失败！ 错误码：-102\n未找到转码程序 ffmpeg，"
+                                                            "请安装 ffmpeg（sudo apt-get install ffmpeg），"
+                                                            "或将 ffmpeg 放在本程序所在的文件夹中。\n"));
     QCOMPARE(rowItem(window, 2)->convertState(), ConvertDone);
 }
 
@@ -570,7 +640,7 @@ void TestMainWindow::containerCascade()
     }
 }
 
-void TestMainWindow::switchingRowsResetsQualityPresets()
+void TestMainWindow::switchingRowsKeepsEachRowsRecord()
 {
     MainWindow window;
     for (const char *name : {"a.mp4", "b.mp4"})
@@ -582,35 +652,48 @@ void TestMainWindow::switchingRowsResetsQualityPresets()
     // Hand-edited values of the second row, as the settings dialog leaves them.
     rowItem(window, 1)->settings().crf = 40;
     rowItem(window, 1)->settings().videoBitrate = 2400;
+    rowItem(window, 1)->settings().videoCodec = 3;
+    const AVSettings edited = rowItem(window, 1)->settings();
     listOf(window)->setCurrentRow(0);
     combo(window, "cboxVQuality")->setCurrentIndex(2);
     QCOMPARE(rowItem(window, 0)->settings().videoBitrate, 1024);
 
+    // Showing the second row's record in the bar leaves it as it is.
     listOf(window)->setCurrentRow(1);
     QCOMPARE(combo(window, "cboxVQuality")->currentText(), QStringLiteral("低质量"));
-    const AVSettings &second = rowItem(window, 1)->settings();
-    QCOMPARE(second.videoBitrate, 256);
-    QCOMPARE(second.crf, 32);
-    QCOMPARE(second.frameRate, 12);
+    QVERIFY(rowItem(window, 1)->settings() == edited);
     QCOMPARE(rowItem(window, 0)->settings().videoBitrate, 1024);
+    // A user's own choice in the bar still applies its presets.
+    combo(window, "cboxVQuality")->setCurrentIndex(1);
+    QCOMPARE(rowItem(window, 1)->settings().crf, 24);
+    QCOMPARE(rowItem(window, 1)->settings().videoCodec, 3);
 }
 
-void TestMainWindow::newFileStartsFromDefaults()
+void TestMainWindow::newFileGetsWhatTheBarShows_data()
 {
-    MainWindow window;
-    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == ResultOk);
-    combo(window, "cboxVQuality")->setCurrentIndex(2);
-    QCOMPARE(rowItem(window, 0)->settings().videoQuality, 2);
-    QVERIFY(window.addInputFile(listed(QStringLiteral("b.mp4")).toUtf8()) == ResultOk);
-    QVERIFY(rowItem(window, 1)->settings() == makeAVSettings(0, 1, 1));
+    QTest::addColumn<bool>("applyAll");
+    QTest::addColumn<bool>("withCurrentRow");
+    QTest::newRow("apply to all") << true << false;
+    QTest::newRow("current row only") << false << true;
+}
 
-    // Re-ticking apply-to-all hands the bar's record to every row.
-    auto *applyAll = window.findChild<QCheckBox *>(QStringLiteral("applyAll"));
-    applyAll->setChecked(false);
-    QVERIFY(rowItem(window, 1)->settings() == makeAVSettings(0, 1, 1));
-    applyAll->setChecked(true);
-    QCOMPARE(rowItem(window, 1)->settings().videoQuality, 2);
-    QCOMPARE(rowItem(window, 1)->settings().videoBitrate, 1024);
+void TestMainWindow::newFileGetsWhatTheBarShows()
+{
+    QFETCH(bool, applyAll);
+    QFETCH(bool, withCurrentRow);
+    MainWindow window;
+    // An untouched bar gives the default record.
+    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == ResultOk);
+    QVERIFY(rowItem(window, 0)->settings() == makeAVSettings(0, 1, 1));
+
+    window.findChild<QCheckBox *>(QStringLiteral("applyAll"))->setChecked(applyAll);
+    if (withCurrentRow)
+        listOf(window)->setCurrentRow(0);
+    combo(window, "cboxVContainer")->setCurrentIndex(1);
+    combo(window, "cboxVQuality")->setCurrentIndex(2);
+    QVERIFY(window.addInputFile(listed(QStringLiteral("b.mp4")).toUtf8()) == ResultOk);
+    QVERIFY(rowItem(window, 1)->settings() == makeAVSettings(1, 2, 1));
+    QCOMPARE(rowItem(window, 1)->plannedOutputPath().right(4), QByteArray(".flv"));
 }
 
 void TestMainWindow::settingsDialogFromBar_data()
@@ -648,6 +731,53 @@ void TestMainWindow::settingsDialogFromBar()
     QCOMPARE(second.crf, confirm ? 40 : 24);
     QCOMPARE(combo(window, "cboxVContainer")->currentIndex(), confirm ? 3 : 0);
     QVERIFY(rowItem(window, 0)->settings() == makeAVSettings(0, 1, 1));
+}
+
+void TestMainWindow::dropDownsShowTheCurrentEntry_data()
+{
+    QTest::addColumn<bool>("dialog");
+    QTest::newRow("settings bar") << false;
+    QTest::newRow("settings dialog") << true;
+}
+
+// The highlighted entry of an open drop-down is the program's green with
+// text that stands out from it.
+void TestMainWindow::dropDownsShowTheCurrentEntry()
+{
+    QFETCH(bool, dialog);
+    MainWindow window;
+    std::unique_ptr<CDlgAVSettings> settings;
+    QComboBox *box = combo(window, "cboxVContainer");
+    if (dialog) {
+        settings = std::make_unique<CDlgAVSettings>(&window);
+        settings->setSettings(makeAVSettings(0, 1, 1));
+        box = settings->findChild<QComboBox *>(QStringLiteral("cboxVC"));
+    }
+    box->setCurrentIndex(1);
+    box->showPopup();
+    QAbstractItemView *view = box->view();
+    QTRY_VERIFY(view->isVisible());
+    const QRect item = view->visualRect(view->currentIndex());
+    const QImage image = view->viewport()->grab().toImage().copy(item);
+    box->hidePopup();
+
+    QMap<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            ++counts[image.pixel(x, y)];
+    }
+    QRgb background = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > counts.value(background))
+            background = it.key();
+    }
+    QCOMPARE(QColor(background), QColor(58, 187, 138));
+    int textPixels = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (qAbs(qGray(it.key()) - qGray(background)) > 60)
+            textPixels += it.value();
+    }
+    QVERIFY2(textPixels > 20, "the entry's text does not stand out");
 }
 
 // ------------------------------------------------------------ end to end
