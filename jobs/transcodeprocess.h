@@ -10,7 +10,9 @@ class QString;
 
 // One transcoder child and the pipe that carries both its standard output and
 // its standard error. The owner drives it from a timer; nothing here waits for
-// the child except stop(), which waits for a child it has just killed.
+// the child except stop(), which waits for a child it has just killed. The
+// child runs in a process group of its own, which stop() and the destructor
+// end whole, and the kernel kills it when the converter dies.
 class TranscodeProcess final
 {
     Q_DISABLE_COPY_MOVE(TranscodeProcess)
@@ -55,12 +57,16 @@ private:
     int readAvailable(char *buffer, int capacity, int *count);
     void closeReadEnd();
     bool collect(bool wait);
+    void killGroup();
 
     int readEnd = -1;
     bool running = false;
     int pid = 0;
     bool cleanExit = false;
 };
+
+// A process with this id exists (it may belong to another user).
+bool processIsAlive(int pid);
 
 // The file a program name starts: a name containing '/' as given, a bare name
 // beside the running executable first, then on PATH. Empty when there is no

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,15 +15,57 @@ extern char **environ;
 
 namespace {
 
-// Keeps a pipe end off descriptors 0 to 2, which the child's file actions
-// overwrite; the copy keeps close-on-exec.
+// Keeps a pipe end off descriptors 0 to 2, which the child overwrites; the
+// copy keeps close-on-exec.
 int awayFromStandardFds(int fd)
 {
-    if (fd > STDERR_FILENO)
+    if (fd < 0 || fd > STDERR_FILENO)
         return fd;
     const int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
     close(fd);
     return moved;
+}
+
+bool makePipe(int fds[2])
+{
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return false;
+    fds[0] = awayFromStandardFds(fds[0]);
+    fds[1] = awayFromStandardFds(fds[1]);
+    if (fds[0] >= 0 && fds[1] >= 0)
+        return true;
+    if (fds[0] >= 0)
+        close(fds[0]);
+    if (fds[1] >= 0)
+        close(fds[1]);
+    return false;
+}
+
+// Runs in the child between fork and exec, so only async-signal-safe calls.
+[[noreturn]] void becomeTranscoder(pid_t parent, int input, int output, int report,
+                                   const char *path, char *const argv[])
+{
+    // A group of its own, so that a stop ends whatever the transcoder starts.
+    setpgid(0, 0);
+    // The kernel ends the child when the converter dies, however it dies.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent)
+        _exit(127);
+    struct sigaction standard = {};
+    standard.sa_handler = SIG_DFL;
+    for (int signal = 1; signal < NSIG; ++signal)
+        sigaction(signal, &standard, nullptr);
+    dup2(input, STDIN_FILENO);
+    dup2(output, STDOUT_FILENO);
+    dup2(output, STDERR_FILENO);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    execve(path, argv, environ);
+    const int error = errno;
+    ssize_t ignored = write(report, &error, sizeof error);
+    (void)ignored;
+    _exit(127);
 }
 
 } // namespace
@@ -32,44 +74,33 @@ TranscodeProcess::~TranscodeProcess()
 {
     closeReadEnd();
     if (pid > 0) {
-        kill(pid, SIGKILL);
+        killGroup();
         collect(true);
     }
 }
 
+bool processIsAlive(int pid)
+{
+    return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM);
+}
+
 int TranscodeProcess::spawn(const QByteArray &programPath, const QList<QByteArray> &arguments)
 {
-    // Both ends close on exec, so no other child ever holds this write end
-    // and the end of output is seen as soon as this child is gone.
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0)
+    // Every descriptor closes on exec, so no other child ever holds this
+    // write end and the end of output is seen as soon as this child is gone.
+    int output[2];
+    if (!makePipe(output))
         return ResultPipeFailed;
-    fds[0] = awayFromStandardFds(fds[0]);
-    fds[1] = awayFromStandardFds(fds[1]);
-    if (fds[0] < 0 || fds[1] < 0) {
-        if (fds[0] >= 0)
-            close(fds[0]);
-        if (fds[1] >= 0)
-            close(fds[1]);
+    // Carries errno when exec fails; closes unread when it succeeds.
+    int report[2];
+    if (!makePipe(report)) {
+        close(output[0]);
+        close(output[1]);
         return ResultPipeFailed;
     }
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
     // ffmpeg reads keystrokes from standard input; it must not share a
     // terminal with the converter.
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
-
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t signals;
-    sigemptyset(&signals);
-    posix_spawnattr_setsigmask(&attributes, &signals);
-    sigfillset(&signals);
-    posix_spawnattr_setsigdefault(&attributes, &signals);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    const int input = awayFromStandardFds(open("/dev/null", O_RDONLY | O_CLOEXEC));
 
     std::vector<char *> argv;
     argv.reserve(arguments.size() + 1);
@@ -77,25 +108,58 @@ int TranscodeProcess::spawn(const QByteArray &programPath, const QList<QByteArra
         argv.push_back(const_cast<char *>(argument.constData()));
     argv.push_back(nullptr);
 
-    pid_t child = 0;
-    const int result = posix_spawn(&child, programPath.constData(), &actions, &attributes,
-                                   argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    close(fds[1]);
-    if (result != 0) {
-        close(fds[0]);
+    // No handler of the converter may run in the child before it resets them.
+    sigset_t all;
+    sigset_t previous;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &previous);
+    const pid_t parent = getpid();
+    const pid_t child = input < 0 ? -1 : fork();
+    if (child == 0)
+        becomeTranscoder(parent, input, output[1], report[1], programPath.constData(), argv.data());
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    close(output[1]);
+    close(report[1]);
+    if (input >= 0)
+        close(input);
+
+    int error = 0;
+    ssize_t reported = -1;
+    if (child > 0) {
+        // Either this or the child's own call wins the race; both give the
+        // same group.
+        setpgid(child, child);
+        do {
+            reported = read(report[0], &error, sizeof error);
+        } while (reported < 0 && errno == EINTR);
+    }
+    close(report[0]);
+    if (child < 0 || reported > 0) {
+        close(output[0]);
+        if (child > 0) {
+            int status = 0;
+            while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+            }
+        }
         return ResultSpawnFailed;
     }
 
     // Only the parent's end is non-blocking: the child's end shares nothing
     // with it, so the child still blocks when the pipe is full.
-    fcntl(fds[0], F_SETFL, fcntl(fds[0], F_GETFL) | O_NONBLOCK);
-    readEnd = fds[0];
+    fcntl(output[0], F_SETFL, fcntl(output[0], F_GETFL) | O_NONBLOCK);
+    readEnd = output[0];
     running = true;
     pid = child;
     cleanExit = false;
     return ResultOk;
+}
+
+void TranscodeProcess::killGroup()
+{
+    // The group first: a wrapper's own children die with it. The child
+    // itself too, in case it left the group.
+    kill(-pid, SIGKILL);
+    kill(pid, SIGKILL);
 }
 
 int TranscodeProcess::readAvailable(char *buffer, int capacity, int *count)
@@ -124,7 +188,7 @@ int TranscodeProcess::stop()
     closeReadEnd();
     if (pid <= 0 || (!wasRunning && collect(false)))
         return ResultNothingToStop;
-    kill(pid, SIGKILL);
+    killGroup();
     // SIGKILL ends the child at once, so this wait is short; the caller may
     // then delete what the child was writing.
     collect(true);

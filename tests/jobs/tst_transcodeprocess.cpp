@@ -2,6 +2,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "processes.h"
 #include "scripts.h"
 #include "transcodeprocess.h"
@@ -54,6 +59,9 @@ private slots:
     void argumentsArriveUnchanged();
     void secondChildDoesNotHoldFirstPipe();
     void programBesideExecutableWins();
+    void stopEndsTheWholeGroup();
+    void childDiesWithItsParent_data();
+    void childDiesWithItsParent();
 
 private:
     QTemporaryDir dir;
@@ -296,6 +304,75 @@ void TestTranscodeProcess::programBesideExecutableWins()
     QFile::remove(QString::fromUtf8(beside));
     qputenv("PATH", oldPath);
     QVERIFY(findProgram(name).isEmpty());
+}
+
+namespace {
+
+// The pid a script wrote into a file, once it is there.
+int pidIn(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    return file.readAll().trimmed().toInt();
+}
+
+} // namespace
+
+void TestTranscodeProcess::stopEndsTheWholeGroup()
+{
+    // A wrapper that starts the real work in the background and waits, as
+    // a transcoder behind a script does.
+    const QString pidFile = dir.filePath("worker.pid");
+    QFile::remove(pidFile);
+    const QByteArray wrapper = writeScript(
+        dir.path(), "wrapper", "sleep 30 &\necho $! > '" + pidFile.toUtf8() + "'\nwait");
+    TranscodeProcess process;
+    QCOMPARE(process.start({wrapper}), ResultOk);
+    QTRY_VERIFY(pidIn(pidFile) > 0);
+    const int worker = pidIn(pidFile);
+    QVERIFY(processIsAlive(worker));
+    QCOMPARE(process.stop(), ResultOk);
+    QTRY_VERIFY(!processIsAlive(worker));
+}
+
+void TestTranscodeProcess::childDiesWithItsParent_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGKILL") << int(SIGKILL);
+    QTest::newRow("SIGSEGV") << int(SIGSEGV);
+    QTest::newRow("SIGTERM, no handler") << int(SIGTERM);
+}
+
+void TestTranscodeProcess::childDiesWithItsParent()
+{
+    QFETCH(int, signal);
+    const QString pidFile = dir.filePath("transcoder.pid");
+    QFile::remove(pidFile);
+    const QByteArray transcoder =
+        writeScript(dir.path(), "lasting", "echo $$ > '" + pidFile.toUtf8() + "'\nexec sleep 30");
+
+    // A converter of its own: it starts the transcoder and is then killed
+    // before it can clean up anything.
+    const pid_t converter = fork();
+    QVERIFY(converter >= 0);
+    if (converter == 0) {
+        // Dies of the signal, without the test framework's handlers.
+        std::signal(signal, SIG_DFL);
+        TranscodeProcess process;
+        if (process.start({transcoder}) != ResultOk)
+            _exit(1);
+        for (;;)
+            pause();
+    }
+    QTRY_VERIFY(pidIn(pidFile) > 0);
+    const int child = pidIn(pidFile);
+    QVERIFY(processIsAlive(child));
+    QCOMPARE(kill(converter, signal), 0);
+    int status = 0;
+    QCOMPARE(waitpid(converter, &status, 0), converter);
+    QVERIFY(WIFSIGNALED(status));
+    QTRY_VERIFY(!processIsAlive(child));
 }
 
 QTEST_GUILESS_MAIN(TestTranscodeProcess)
