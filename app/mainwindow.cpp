@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -23,10 +24,13 @@
 #include "dlgmessage.h"
 #include "inputitem.h"
 #include "links.h"
+#include "outputfolder.h"
 #include "outputnames.h"
+#include "partialoutput.h"
 #include "resultcodes.h"
 #include "styleconstants.h"
 #include "stylesheet.h"
+#include "terminationsignals.h"
 #include "vlcplayer.h"
 #include "windowplacement.h"
 
@@ -78,6 +82,8 @@ void MainWindow::initConfig()
         saveConfig(videosDir);
     }
     outputDir = videosDir.toUtf8();
+    // What a converter that died left behind; a running one's stays.
+    PartialOutput::removeLeftovers(videosDir);
     ui.editOutputDir->setText(videosDir);
     ui.editOutputDir->setReadOnly(true);
     initCatalogue();
@@ -134,6 +140,8 @@ void MainWindow::initConnect()
     connect(ui.listInput, &QListWidget::itemDoubleClicked, this, &MainWindow::ItemDClicked);
     connect(ui.listInput, &QListWidget::currentItemChanged, this, &MainWindow::curItemChanged);
     connect(ui.applyAll, &QCheckBox::stateChanged, this, &MainWindow::applyAllChanged);
+    auto *terminationSignals = new TerminationSignals(this);
+    connect(terminationSignals, &TerminationSignals::received, this, &MainWindow::endForSignal);
 }
 
 void MainWindow::setMainState(int state)
@@ -360,7 +368,12 @@ void MainWindow::startQueue()
         tell(QStringLiteral("没有需要转码的文件。\n点击<添加文件>选择视频文件，或直接<拖拽>文件至窗口内。\n"));
         return;
     }
-    finishedOutputs.clear();
+    const QString folderProblem = outputFolderProblem(item);
+    if (!folderProblem.isEmpty()) {
+        tell(folderProblem);
+        return;
+    }
+    PartialOutput::removeLeftovers(QString::fromUtf8(outputDir));
     const int code = startJob(item);
     if (code != ResultOk) {
         QString text = QStringLiteral("启动失败！\n错误码：%1").arg(code);
@@ -383,13 +396,9 @@ void MainWindow::startQueue()
 
 int MainWindow::startJob(InputItem *item)
 {
-    // ffmpeg overwrites its output without asking, so a listed source that
-    // happens to bear a job's output name (output folder = source folder)
-    // must be avoided like the outputs of this run.
-    QSet<QByteArray> taken = finishedOutputs;
-    for (int row = 0; row < ui.listInput->count(); ++row)
-        taken.insert(itemAt(row)->inputPath());
-    return item->startConvert(uniqueOutputPath(item->plannedOutputPath(), taken));
+    // A name that is taken on disk (a user's own file, a listed source, an
+    // earlier output) is never replaced: the job gets the next free number.
+    return item->startConvert(uniqueOutputPath(item->plannedOutputPath(), pathIsTaken));
 }
 
 void MainWindow::recordResult(InputItem *item)
@@ -399,7 +408,6 @@ void MainWindow::recordResult(InputItem *item)
     const QString error = QString::fromUtf8(item->errorText());
     if (error.isEmpty()) {
         succeededFiles.insert(path, QString());
-        finishedOutputs.insert(item->outputPath());
     } else {
         failedFiles.insert(path, error);
     }
@@ -410,7 +418,16 @@ void MainWindow::ItemConvertDone(InputItem *item)
     if (!converting)
         return;
     recordResult(item);
+    if (item->ranOutOfSpace()) {
+        stopForFolder(OutputFolder(QString::fromUtf8(outputDir)).message(OutputFolder::NoRoom));
+        return;
+    }
     for (InputItem *next = findPendingAfter(item); next; next = findPendingAfter(next)) {
+        const QString folderProblem = outputFolderProblem(next);
+        if (!folderProblem.isEmpty()) {
+            stopForFolder(folderProblem);
+            return;
+        }
         const int code = startJob(next);
         if (code == ResultOk)
             return;
@@ -425,12 +442,43 @@ void MainWindow::ItemConvertDone(InputItem *item)
     endRun();
 }
 
-void MainWindow::endRun()
+void MainWindow::endRun(const QString &heading)
 {
     setMainState(MainStateReady);
     if (cancelQuestion)
         cancelQuestion->close();
-    showSummary();
+    showSummary(heading);
+}
+
+// The output folder cannot take the next job: the run stops, and the rows
+// not converted yet stay as they are, to be converted once there is room.
+void MainWindow::stopForFolder(const QString &problem)
+{
+    runItems = QList<InputItem *>(endedItems.cbegin(), endedItems.cend());
+    endRun(problem + QStringLiteral("已停止转码，未转码的文件仍在列表中等待。\n"));
+}
+
+QString MainWindow::outputFolderProblem(const InputItem *next) const
+{
+    const QString folder = QString::fromUtf8(outputDir);
+    // A fresh account has no movies folder yet; any other folder that is
+    // gone was the user's choice, and is not made again behind their back.
+    if (!QFileInfo(folder).exists()
+        && folder == QStandardPaths::writableLocation(QStandardPaths::MoviesLocation))
+        QDir().mkpath(folder);
+    const qint64 needed = freeSpaceFloor >= 0
+                              ? freeSpaceFloor
+                              : OutputFolder::roomFor(QFileInfo(QString::fromUtf8(next->inputPath())).size());
+    const OutputFolder output(folder);
+    return output.message(output.problem(needed));
+}
+
+void MainWindow::endForSignal(int signal)
+{
+    // Cancelled like a confirmed close: partial files go, nothing is asked.
+    if (converting)
+        stopQueue(false);
+    QCoreApplication::exit(128 + signal);
 }
 
 void MainWindow::stopQueue(bool summary)
@@ -451,12 +499,12 @@ void MainWindow::stopQueue(bool summary)
     }
 }
 
-void MainWindow::showSummary()
+void MainWindow::showSummary(const QString &heading)
 {
     const int s = succeededFiles.size();
     const int f = failedFiles.size();
     const int c = int(runItems.size()) - f - s;
-    QString text = QStringLiteral("转码任务完成！\n");
+    QString text = heading.isEmpty() ? QStringLiteral("转码任务完成！\n") : heading;
     text += QStringLiteral("成功： %1 个\n").arg(s);
     if (c > 0)
         text += QStringLiteral("取消： %1 个\n").arg(c);

@@ -38,6 +38,9 @@ public:
     // Lists one file (UTF-8 path): 0, or -1 when it is missing, not a video
     // type the converter takes, already listed, or refused by its job.
     int addInputFile(const QByteArray &path);
+    // The free space a job needs in the output folder; by default it
+    // follows the source's size (tests set a fixed figure).
+    void setFreeSpaceFloor(qint64 bytes) { freeSpaceFloor = bytes; }
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -84,12 +87,15 @@ private:
 
     void startQueue();
     void stopQueue(bool summary);
-    void showSummary();
+    void showSummary(const QString &heading = QString());
     InputItem *findPending(int row) const;
     InputItem *findPendingAfter(InputItem *item) const;
     int startJob(InputItem *item);
     void recordResult(InputItem *item);
-    void endRun();
+    void endRun(const QString &heading = QString());
+    void stopForFolder(const QString &problem);
+    QString outputFolderProblem(const InputItem *next) const;
+    void endForSignal(int signal);
 
     void pushSettings();
     void refreshParamCombos();
@@ -109,9 +115,6 @@ private:
     QString confFileName;
     bool dragging = false;
     QPoint pressPos;
-    // Output files written by jobs that succeeded in the current run, so that
-    // a later job of the run never overwrites one of them.
-    QSet<QByteArray> finishedOutputs;
     // The rows the current run takes part in (those not done at its start),
     // and those of them that have ended; the summary counts only these, and
     // a cancel stops only the others.
@@ -119,4 +122,5 @@ private:
     QSet<InputItem *> endedItems;
     // The open "确认取消？" question, closed when the run ends by itself.
     QPointer<CDlgMessage> cancelQuestion;
+    qint64 freeSpaceFloor = -1;
 };

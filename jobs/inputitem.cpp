@@ -72,6 +72,10 @@ void InputItem::showState(int state)
     else if (state == ConvertDone && !conversion->warningText().isEmpty())
         reason = QStringLiteral("源文件有损坏的帧，已跳过");
     ui.status->setToolTip(reason);
+    // The name actually written, which may carry a number.
+    ui.filename->setToolTip(state == ConvertDone
+                                ? QStringLiteral("输出文件：") + QString::fromUtf8(conversion->outputPath())
+                                : QString());
 }
 
 void InputItem::showProgress(int percent)

@@ -40,8 +40,10 @@ public:
     void setSettings(const AVSettings &settings) { conversion->setSettings(settings); }
     const QByteArray &inputPath() const { return conversion->inputPath(); }
     const QByteArray &outputPath() const { return conversion->outputPath(); }
+    const QByteArray &partialPath() const { return conversion->partialPath(); }
     const QByteArray &errorText() const { return conversion->errorText(); }
     const QByteArray &warningText() const { return conversion->warningText(); }
+    bool ranOutOfSpace() const { return conversion->ranOutOfSpace(); }
     const QByteArray &startErrorText() const { return conversion->startErrorText(); }
     void setTranscoderProgram(const QByteArray &program) { conversion->setTranscoderProgram(program); }
     TranscodeJob *job() const { return conversion; }

@@ -6,6 +6,8 @@
 
 namespace {
 
+const char diskFull[] = "输出目录磁盘空间不足！";
+
 struct ErrorRow
 {
     const char *trigger;
@@ -20,7 +22,7 @@ const ErrorRow errorTable[] = {
     {"Invalid data found when processing input", "未识别的输入文件格式！"},
     {"Error opening filters", "过滤器内部错误！"},
     {"frame decoding failed:", "帧解码错误-Error"},
-    {"No space left on device", "输出目录磁盘空间不足！"},
+    {"No space left on device", diskFull},
     {"Permission denied", "没有访问权限！"},
     {"File name too long", "文件名太长！"},
     {"is not supported in the official FLV specification", "FLV 格式不支持所选的视频编码！"},
@@ -35,7 +37,7 @@ const ErrorRow outputTable[] = {
     {"No such file or directory", "输出文件夹不存在！"},
     {"Permission denied", "输出文件夹没有写入权限！"},
     {"File name too long", "输出文件名太长！"},
-    {"No space left on device", "输出目录磁盘空间不足！"},
+    {"No space left on device", diskFull},
 };
 
 // Parts of a line that make it read like an error, for the fallback reason.
@@ -86,6 +88,7 @@ void OutputParser::reset(const QByteArray &inputPath, const QByteArray &outputPa
     durationSeconds = 0;
     positionSeconds = 0;
     progressSeen = false;
+    outOfSpace = false;
     reasons.clear();
     errorText.clear();
     warningText.clear();
@@ -203,6 +206,8 @@ void OutputParser::findReasons(const QList<QByteArray> &generalLines,
         fire(row, generalLines);
     for (const ErrorRow &row : outputTable)
         fire(row, outputLines);
+    if (fired.contains(QByteArray(diskFull)))
+        outOfSpace = true;
 }
 
 bool OutputParser::laterPositionSeen(const char *text)

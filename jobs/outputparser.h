@@ -44,6 +44,8 @@ public:
     int durationSeconds = 0;
     int positionSeconds = 0;
     bool progressSeen = false;
+    // ffmpeg said the output's disk is full.
+    bool outOfSpace = false;
     // The user's messages found so far, each followed by "\n".
     QByteArray reasons;
     // After the verdict: the reasons of a failed job; empty when it is done.

@@ -6,6 +6,8 @@
 #include <QTimer>
 
 #include "catalogue.h"
+#include "outputnames.h"
+#include "partialoutput.h"
 #include "resultcodes.h"
 
 namespace {
@@ -17,6 +19,9 @@ constexpr int readCapacity = chunkSize - 1;
 // a child that writes without pause from holding the GUI thread.
 constexpr int maxReadsPerTick = 64;
 constexpr int pollIntervalMs = 200;
+// The longest file name Linux file systems take, in bytes.
+constexpr int maxNameBytes = 255;
+constexpr int maxRenameAttempts = 100;
 
 } // namespace
 
@@ -26,7 +31,13 @@ TranscodeJob::TranscodeJob(QObject *parent)
     connect(pollTimer, &QTimer::timeout, this, &TranscodeJob::onTimer);
 }
 
-TranscodeJob::~TranscodeJob() = default;
+TranscodeJob::~TranscodeJob()
+{
+    if (currentState == ConvertRunning) {
+        process.stop();
+        removePartial();
+    }
+}
 
 int TranscodeJob::setInput(const QByteArray &path, const AVSettings &settings)
 {
@@ -61,14 +72,20 @@ int TranscodeJob::start(const QByteArray &outputPath)
     if (process.isRunning() || !process.reapChild())
         return ResultAlreadyRunning;
 
-    const QByteArray previousOutput = command.outputPath;
-    command.outputPath = outputPath;
+    const QByteArray previousTarget = targetPath;
+    const QByteArray previousPartial = command.outputPath;
+    targetPath = outputPath;
+    command.outputPath = PartialOutput::pathFor(outputPath);
     QList<QByteArray> arguments = command.arguments();
     if (!programOverride.isEmpty())
         arguments.first() = programOverride;
-    const int code = process.start(arguments);
+    // ffmpeg never sees the final name, so a name too long for the file
+    // system would only fail at the very end.
+    refused = QFileInfo(QString::fromUtf8(outputPath)).fileName().toUtf8().size() > maxNameBytes;
+    const int code = refused ? ResultOk : process.start(arguments);
     if (code != ResultOk) {
-        command.outputPath = previousOutput;
+        targetPath = previousTarget;
+        command.outputPath = previousPartial;
         startError = findProgram(arguments.first()).isEmpty()
                          ? "未找到转码程序 ffmpeg，请安装 ffmpeg（sudo apt-get install ffmpeg），"
                            "或将 ffmpeg 放在本程序所在的文件夹中。"
@@ -79,10 +96,10 @@ int TranscodeJob::start(const QByteArray &outputPath)
 
     chunk.assign(chunkSize, '\0');
     parser.reset(command.inputPath, command.outputPath);
-    outputEnded = false;
+    outputEnded = refused;
     setState(ConvertRunning);
     emit progressChanged(0);
-    pollTimer->start(pollIntervalMs);
+    pollTimer->start(refused ? 0 : pollIntervalMs);
     return ResultOk;
 }
 
@@ -93,12 +110,10 @@ int TranscodeJob::stop()
         return ResultNothingToStop;
     case ConvertRunning:
         // stop() returns only once the child is gone, so nothing writes to
-        // the file any more when it is deleted.
-        if (process.stop() == ResultOk) {
-            const QString output = QString::fromUtf8(command.outputPath);
-            if (QFile::exists(output))
-                QFile::remove(output);
-        }
+        // the file any more when it is deleted. The final name was never
+        // written: whatever is there is not this job's.
+        process.stop();
+        removePartial();
         pollTimer->stop();
         std::vector<char>().swap(chunk);
         break;
@@ -111,6 +126,10 @@ int TranscodeJob::stop()
 
 void TranscodeJob::onTimer()
 {
+    if (refused) {
+        endJob();
+        return;
+    }
     if (process.isRunning())
         drainOutput();
     if (process.isRunning())
@@ -151,28 +170,57 @@ void TranscodeJob::endJob()
 {
     outputEnded = false;
     std::vector<char>().swap(chunk);
-    if (parser.verdict(process.exitedCleanly(), outputWritten())) {
+    pollTimer->stop();
+    const bool ran = !refused;
+    if (refused) {
+        refused = false;
+        parser.addReason("输出文件名太长！");
+    }
+    const bool clean = ran && process.exitedCleanly();
+    if (parser.verdict(clean, clean && partialWritten()) && keepOutput()) {
         emit progressChanged(100);
         setState(ConvertDone);
     } else {
+        removePartial();
         setState(ConvertError);
     }
-    pollTimer->stop();
     emit finished();
 }
 
 // A clean exit proves nothing by itself: a folder deleted during the job
 // takes the output with it, and a transcoder may exit 0 without writing.
-bool TranscodeJob::outputWritten()
+bool TranscodeJob::partialWritten()
 {
     const QFileInfo output(QString::fromUtf8(command.outputPath));
     if (output.isFile() && output.size() > 0)
         return true;
-    if (process.exitedCleanly()) {
-        parser.addReason(QFileInfo(output.absolutePath()).isDir() ? "没有生成输出文件！"
-                                                                  : "输出文件夹不存在！");
-    }
+    parser.addReason(QFileInfo(output.absolutePath()).isDir() ? "没有生成输出文件！"
+                                                              : "输出文件夹不存在！");
     return false;
+}
+
+// Gives the finished file its final name. The rename never replaces
+// anything: a name taken meanwhile gets the next free number instead.
+bool TranscodeJob::keepOutput()
+{
+    const QString partial = QString::fromUtf8(command.outputPath);
+    for (int attempt = 0; attempt < maxRenameAttempts; ++attempt) {
+        targetPath = uniqueOutputPath(targetPath, pathIsTaken);
+        if (QFile::rename(partial, QString::fromUtf8(targetPath)))
+            return true;
+        if (!pathIsTaken(targetPath))
+            break;
+    }
+    parser.addReason("无法保存输出文件！");
+    parser.verdict(false, false);
+    return false;
+}
+
+void TranscodeJob::removePartial()
+{
+    const QString partial = QString::fromUtf8(command.outputPath);
+    if (!partial.isEmpty())
+        QFile::remove(partial);
 }
 
 void TranscodeJob::setState(int code)

@@ -44,6 +44,9 @@ public:
     int start(const QByteArray &outputPath);
     // ResultOk, or ResultNothingToStop for a done job, which stays done. A
     // running child is killed and its partial output removed.
+    //
+    // ffmpeg writes to a partial file; only a job that is done renames it to
+    // its final name, so a file under a final name is always complete.
     int stop();
 
     int state() const { return currentState; }
@@ -54,13 +57,19 @@ public:
     void setSettings(const AVSettings &settings);
     const AVSettings &settings() const { return command.settings; }
     const QByteArray &inputPath() const { return command.inputPath; }
-    const QByteArray &outputPath() const { return command.outputPath; }
+    // The file the last run wrote, or writes once it is done: the path the
+    // queue chose, or the next free number when that was taken meanwhile.
+    const QByteArray &outputPath() const { return targetPath; }
+    // What ffmpeg writes until the verdict (see PartialOutput).
+    const QByteArray &partialPath() const { return command.outputPath; }
     // The user's error lines of the last run, each ending in "\n"; empty
     // when it did not fail.
     const QByteArray &errorText() const { return parser.errorText; }
     // What ffmpeg complained of in a job that is done all the same (a source
     // with damaged frames), in the same form; empty otherwise.
     const QByteArray &warningText() const { return parser.warningText; }
+    // The last run failed because the output's disk is full.
+    bool ranOutOfSpace() const { return currentState == ConvertError && parser.outOfSpace; }
     // Why the last start failed, for the user; empty after a start.
     const QByteArray &startErrorText() const { return startError; }
 
@@ -85,7 +94,9 @@ private:
     void drainOutput();
     void showProgress(int percent);
     void endJob();
-    bool outputWritten();
+    bool partialWritten();
+    bool keepOutput();
+    void removePartial();
 
     TranscodeCommand command;
     TranscodeProcess process;
@@ -100,4 +111,7 @@ private:
     QByteArray sourceExtension;
     QByteArray programOverride;
     QByteArray startError;
+    QByteArray targetPath;
+    // The final name is too long: the job ends at once, without ffmpeg.
+    bool refused = false;
 };

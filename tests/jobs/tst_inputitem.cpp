@@ -284,7 +284,7 @@ void TestInputItem::cancel_data()
     QTest::newRow("waiting") << "waiting" << 0 << "转码取消   " << false;
     QTest::newRow("converting") << "converting" << 0 << "转码取消   " << false;
     QTest::newRow("done") << "done" << ResultNothingToStop << "转码完成   " << true;
-    QTest::newRow("error") << "error" << 0 << "转码取消   " << true;
+    QTest::newRow("error") << "error" << 0 << "转码取消   " << false;
     QTest::newRow("cancelled") << "cancelled" << 0 << "转码取消   " << false;
 }
 
@@ -303,7 +303,7 @@ void TestInputItem::cancel()
     if (before != "waiting" && before != "cancelled") {
         QCOMPARE(item->startConvert(), ResultOk);
         if (before == "converting")
-            QTRY_VERIFY(QFile::exists(QString::fromUtf8(item->outputPath())));
+            QTRY_VERIFY(QFile::exists(QString::fromUtf8(item->partialPath())));
         else
             QTRY_COMPARE(done.count(), 1);
     }
@@ -316,6 +316,8 @@ void TestInputItem::cancel()
     const QString output = QString::fromUtf8(item->outputPath());
     QCOMPARE(!output.isEmpty() && QFile::exists(output), outputKept);
     QFile::remove(output);
+    // Whatever was written under the partial name is gone.
+    QVERIFY(item->partialPath().isEmpty() || !QFile::exists(QString::fromUtf8(item->partialPath())));
     // A cancelled job never reports an end, and its child is gone at once.
     QCOMPARE(done.count(), before == "done" || before == "error" ? 1 : 0);
     QCOMPARE(childProcesses().size(), 0);

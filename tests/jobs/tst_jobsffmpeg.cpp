@@ -211,12 +211,13 @@ void TestJobsFfmpeg::cancelRunningConversion()
     QCOMPARE(item.startConvert(), ResultOk);
     QTRY_VERIFY_WITH_TIMEOUT(barOf(item) > 0 || done.count() > 0, conversionTimeoutMs);
     QCOMPARE(done.count(), 0);
-    const QString output = QString::fromUtf8(item.outputPath());
-    QVERIFY(QFile::exists(output));
+    const QString partial = QString::fromUtf8(item.partialPath());
+    QVERIFY(QFile::exists(partial));
 
     QCOMPARE(item.stopConvert(), ResultOk);
     QCOMPARE(statusOf(item), QStringLiteral("转码取消   "));
-    QVERIFY(!QFile::exists(output));
+    QVERIFY(!QFile::exists(partial));
+    QVERIFY(!QFile::exists(QString::fromUtf8(item.outputPath())));
     QCOMPARE(childProcesses().size(), 0);
     QCOMPARE(done.count(), 0);
 }

@@ -103,6 +103,8 @@ private slots:
     void missingTranscoderIsReported();
     void jobEndingWhileQuestionIsOpen();
     void nextJobFailingToStartIsRecorded();
+    void outputFolderGoneBeforeTheRun_data();
+    void outputFolderGoneBeforeTheRun();
     void sameBaseNameDoesNotOverwrite();
     void closingDuringRun_data();
     void closingDuringRun();
@@ -467,7 +469,7 @@ void TestMainWindow::cancelWithTwoWaitingRows()
     window.setMainState(MainWindow::MainStateReady);
     useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("stall"), stallingBody()));
     buttonOf(window, "btnConvertStart")->click();
-    const QString partial = QString::fromUtf8(rowItem(window, 0)->outputPath());
+    const QString partial = QString::fromUtf8(rowItem(window, 0)->partialPath());
     QTRY_VERIFY(QFileInfo::exists(partial));
 
     answerer.answers << true;
@@ -534,6 +536,43 @@ void TestMainWindow::jobEndingWhileQuestionIsOpen()
     QTest::qWait(100);
     QCOMPARE(texts.size(), 2);
     QCOMPARE(rowItem(window, 0)->convertState(), ConvertDone);
+    QVERIFY(!isConverting(window));
+}
+
+void TestMainWindow::outputFolderGoneBeforeTheRun_data()
+{
+    QTest::addColumn<bool>("moviesFolder");
+    QTest::newRow("the user's movies folder is made again") << true;
+    QTest::newRow("a chosen folder is not") << false;
+}
+
+void TestMainWindow::outputFolderGoneBeforeTheRun()
+{
+    QFETCH(bool, moviesFolder);
+    const QString chosen = file(QStringLiteral("chosen"));
+    QDir().mkpath(chosen);
+    if (!moviesFolder)
+        touch(file(QStringLiteral("conf_main.json")), configFor(chosen));
+    MainWindow window;
+    DialogAnswerer answerer;
+    const QString folder = moviesFolder ? videos : chosen;
+    QCOMPARE(QString::fromUtf8(outputDir), folder);
+    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == ResultOk);
+    window.setMainState(MainWindow::MainStateReady);
+    useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("ok"), succeedingBody()));
+    QVERIFY(QDir(folder).removeRecursively());
+
+    buttonOf(window, "btnConvertStart")->click();
+    QTRY_COMPARE(answerer.texts.size(), 1);
+    if (moviesFolder) {
+        QCOMPARE(answerer.texts.at(0), QStringLiteral("转码任务完成！\n成功： 1 个\n"));
+        QVERIFY(QFileInfo::exists(videos + QStringLiteral("/Vantor转码-a.mp4")));
+    } else {
+        QCOMPARE(answerer.texts.at(0),
+                 QStringLiteral("输出文件夹不存在：\n%1\n请重新选择输出文件夹。\n").arg(chosen));
+        QCOMPARE(rowItem(window, 0)->convertState(), ConvertWaiting);
+        QVERIFY(!QFileInfo::exists(chosen));
+    }
     QVERIFY(!isConverting(window));
 }
 

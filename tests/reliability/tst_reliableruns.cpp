@@ -1,9 +1,11 @@
 #include <QCryptographicHash>
+#include <QLabel>
 #include <QLineEdit>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <limits>
 #include <optional>
 
 #include <unistd.h>
@@ -25,6 +27,8 @@ private slots:
     void cleanup();
     void sourcesSurviveEveryRun_data();
     void sourcesSurviveEveryRun();
+    void fullDisk_data();
+    void fullDisk();
     void oddConfigFiles_data();
     void oddConfigFiles();
 
@@ -73,6 +77,30 @@ public:
 private:
     QString dir;
     bool immutable = false;
+};
+
+// A small file system of its own (tmpfs), where the machine allows mounting
+// one; unmounted when it goes out of scope.
+class SmallDisk
+{
+public:
+    SmallDisk(const QString &dir, const QString &size) : dir(dir)
+    {
+        QDir().mkpath(dir);
+        mounted = geteuid() == 0
+                  && QProcess::execute(QStringLiteral("mount"),
+                                       {"-t", "tmpfs", "-o", "size=" + size, "tmpfs", dir}) == 0;
+    }
+    ~SmallDisk()
+    {
+        if (mounted)
+            QProcess::execute(QStringLiteral("umount"), {dir});
+    }
+    bool isMounted() const { return mounted; }
+
+private:
+    QString dir;
+    bool mounted = false;
 };
 
 const char quotedName[] = "片 \"引号\" 'single' 空格.avi";
@@ -147,9 +175,19 @@ void TestReliableRuns::sourcesSurviveEveryRun_data()
         << QStringList{"notes.mp4", "gone.mp4", quoted} << QString() << false << QList<int>{4, 4, 2}
         << QStringLiteral("转码任务完成！\n成功： 1 个\n失败： 2 个\n%1/gone.mp4 : 文件或文件夹不存在！\n"
                           "%1/notes.mp4 : 未识别的输入文件格式！\n");
+    // Nothing the run did not write is replaced: the job takes the next
+    // free number, also when the folder is reached through a symbolic link
+    // and given with a trailing slash.
+    QTest::newRow("a user's file under the output name")
+        << QStringList{"a.mkv"} << QString() << false << QList<int>{2}
+        << QStringLiteral("转码任务完成！\n成功： 1 个\n");
+    QTest::newRow("output folder through a symbolic link, trailing slash")
+        << QStringList{"a.mkv", "Vantor转码-a.mp4"} << QStringLiteral("link/") << false
+        << QList<int>{2, 2} << QStringLiteral("转码任务完成！\n成功： 2 个\n");
+    // Said once, naming the folder, before anything runs.
     QTest::newRow("read-only output folder")
-        << QStringList{"a.mkv"} << QStringLiteral("readonly") << false << QList<int>{4}
-        << QStringLiteral("转码任务完成！\n成功： 0 个\n失败： 1 个\n%1/a.mkv : 模糊信息\n");
+        << QStringList{"a.mkv"} << QStringLiteral("readonly") << false << QList<int>{0}
+        << QStringLiteral("输出文件夹无法写入：\n%2\n请选择其他输出文件夹。\n");
 }
 
 void TestReliableRuns::sourcesSurviveEveryRun()
@@ -162,14 +200,17 @@ void TestReliableRuns::sourcesSurviveEveryRun()
 
     const QString out = outFolder.isEmpty() ? src : path(outFolder);
     std::optional<ReadOnlyFolder> readOnly;
-    if (!outFolder.isEmpty()) {
+    if (outFolder == QLatin1String("link/")) {
+        QFile::remove(path(QStringLiteral("link")));
+        QVERIFY(QFile::link(src, path(QStringLiteral("link"))));
+    } else if (!outFolder.isEmpty()) {
         readOnly.emplace(out);
         if (!readOnly->isReadOnly())
             QSKIP("this file system lets the test write into a read-only folder");
     }
     touch(path(QStringLiteral("conf_main.json")), "{\"VideosDir\":\"" + out.toUtf8() + "\"}");
     touch(src + QStringLiteral("/gone.mp4"));
-    const QStringList before = QDir(out).entryList(QDir::Files);
+    const QStringList before = QDir(out).entryList(QDir::Files | QDir::Hidden);
 
     MainWindow window;
     DialogAnswerer answerer;
@@ -184,15 +225,16 @@ void TestReliableRuns::sourcesSurviveEveryRun()
         // Cancel once the second job is under way and has written output.
         InputItem *second = rowItem(window, 1);
         QTRY_VERIFY_WITH_TIMEOUT(second->convertState() == ConvertRunning
-                                     && QFileInfo(QString::fromUtf8(second->outputPath())).size() > 0,
+                                     && QFileInfo(QString::fromUtf8(second->partialPath())).size() > 0,
                                  60000);
         answerer.answers << true;
         buttonOf(window, "btnConvertStart")->click();
     }
     QTRY_VERIFY_WITH_TIMEOUT(!isConverting(window), 120000);
-    if (summary.contains(QLatin1String("%1")))
-        summary = summary.arg(src);
-    QTRY_COMPARE(answerer.texts.filter(QStringLiteral("转码任务完成！")), QStringList{summary});
+    summary.replace(QLatin1String("%1"), src).replace(QLatin1String("%2"), out);
+    QTRY_VERIFY(!answerer.texts.isEmpty() && answerer.texts.last() == summary);
+    QCOMPARE(answerer.texts.filter(QStringLiteral("转码任务完成！")).size(),
+             summary.startsWith(QStringLiteral("转码任务完成！")) ? 1 : 0);
 
     QCOMPARE(checksums(sources), sums);
     QStringList written;
@@ -203,16 +245,73 @@ void TestReliableRuns::sourcesSurviveEveryRun()
         if (states.at(row) == ConvertDone) {
             QVERIFY(output.size() > 1000);
             written << output.fileName();
+            QCOMPARE(item->findChild<QLabel *>(QStringLiteral("filename"))->toolTip(),
+                     QStringLiteral("输出文件：") + output.filePath());
         }
     }
     // Nothing but the outputs of the done jobs is new in the output folder.
-    QStringList after = QDir(out).entryList(QDir::Files);
+    QStringList after = QDir(out).entryList(QDir::Files | QDir::Hidden);
     for (const QString &name : before)
         after.removeOne(name);
     after.removeOne(QStringLiteral("gone.mp4"));
     written.sort();
     after.sort();
     QCOMPARE(after, written);
+}
+
+void TestReliableRuns::fullDisk_data()
+{
+    QTest::addColumn<bool>("checkedFirst");
+    QTest::newRow("too little room before the job") << true;
+    QTest::newRow("disk full during the job") << false;
+}
+
+// A full disk stops the run with a message naming the folder and its free
+// space; nothing partial is left to keep the disk full, and the files not
+// converted yet stay waiting.
+void TestReliableRuns::fullDisk()
+{
+    QFETCH(bool, checkedFirst);
+    const QString out = path(QStringLiteral("small"));
+    const SmallDisk disk(out, QStringLiteral("64k"));
+    touch(path(QStringLiteral("conf_main.json")), "{\"VideosDir\":\"" + out.toUtf8() + "\"}");
+
+    MainWindow window;
+    DialogAnswerer answerer;
+    for (const char *name : {"long.mov", "a.mkv"})
+        QCOMPARE(window.addInputFile((src + '/' + QLatin1String(name)).toUtf8()), ResultOk);
+    window.setMainState(MainWindow::MainStateReady);
+    if (!disk.isMounted()) {
+        // No file system of our own: ffmpeg's own words, from a real full disk.
+        const QByteArray full = writeFakeTranscoder(
+            work.path(), QStringLiteral("full"),
+            "printf '  Duration: 00:00:40.00, start: 0.000000\\n'\n"
+            "head -c 300000 /dev/zero > \"$out\"\n"
+            "printf 'av_interleaved_write_frame(): No space left on device\\n'\n"
+            "printf 'Error writing trailer of %s: No space left on device\\n' \"$out\"\n"
+            "printf 'Conversion failed!\\n'\nexit 1\n");
+        for (int row = 0; row < 2; ++row)
+            rowItem(window, row)->setTranscoderProgram(full);
+        if (checkedFirst)
+            window.setFreeSpaceFloor(std::numeric_limits<qint64>::max());
+    }
+    if (!checkedFirst)
+        window.setFreeSpaceFloor(0);
+    buttonOf(window, "btnConvertStart")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!isConverting(window) && !answerer.texts.isEmpty(), 120000);
+
+    const QString message = answerer.texts.last();
+    QVERIFY2(message.startsWith(QStringLiteral("输出目录磁盘空间不足\n") + out
+                                + QStringLiteral("\n剩余空间：")),
+             qPrintable(message));
+    if (!checkedFirst) {
+        QVERIFY(message.contains(QStringLiteral("已停止转码，未转码的文件仍在列表中等待。\n成功： 0 个\n失败： 1 个\n")
+                                 + src + QStringLiteral("/long.mov : 输出目录磁盘空间不足！\n")));
+    }
+    QCOMPARE(answerer.texts.size(), 1);
+    QCOMPARE(rowItem(window, 0)->convertState(), checkedFirst ? ConvertWaiting : ConvertError);
+    QCOMPARE(rowItem(window, 1)->convertState(), ConvertWaiting);
+    QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 void TestReliableRuns::oddConfigFiles_data()

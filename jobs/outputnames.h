@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QByteArray>
+#include <QSet>
+
+#include <functional>
+
+// The path a job should write: the planned one, unless it is taken; then
+// the first of "name (2).ext", "name (3).ext", ... that is not taken.
+QByteArray uniqueOutputPath(const QByteArray &planned,
+                            const std::function<bool(const QByteArray &)> &isTaken);
+// The same with a set of taken paths.
+QByteArray uniqueOutputPath(const QByteArray &planned, const QSet<QByteArray> &taken);
+// Taken on disk: a file, a folder or a symbolic link (even a dangling one)
+// is there, so writing the path would replace something.
+bool pathIsTaken(const QByteArray &path);
