@@ -4,6 +4,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
+#include <unistd.h>
+
 #include "clips.h"
 #include "testsupport.h"
 
@@ -23,6 +27,8 @@ private slots:
     void startAndCancelAtRandom();
     void closeDuringRun_data();
     void closeDuringRun();
+    void killedConverter_data();
+    void killedConverter();
 
 private:
     void listSources(MainWindow &window, const QByteArray &program);
@@ -37,6 +43,7 @@ private:
     QByteArray fake;
     QByteArray ffmpeg;
     QString out;
+    QString longSource;
 };
 
 namespace {
@@ -203,6 +210,75 @@ void TestCancelSoak::closeDuringRun()
         checkRows(*window, fakeOutput);
         delete window;
     }
+}
+
+void TestCancelSoak::killedConverter_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("cleansUp");
+    QTest::newRow("SIGKILL") << int(SIGKILL) << false;
+    QTest::newRow("SIGSEGV") << int(SIGSEGV) << false;
+    QTest::newRow("SIGTERM, a logout") << int(SIGTERM) << true;
+    QTest::newRow("SIGHUP, a closed terminal") << int(SIGHUP) << true;
+    QTest::newRow("SIGINT, Ctrl+C") << int(SIGINT) << true;
+}
+
+// A converter killed in the middle of a real conversion: its ffmpeg goes
+// with it, no file appears under a final name, and what is left under a
+// partial name is removed by the next start.
+void TestCancelSoak::killedConverter()
+{
+    QFETCH(int, signal);
+    QFETCH(bool, cleansUp);
+    const QString folder = work.filePath(QStringLiteral("killed"));
+    QDir(folder).removeRecursively();
+    QVERIFY(QDir().mkpath(folder));
+    touch(work.filePath(QStringLiteral("conf_main.json")), "{\"VideosDir\":\"" + folder.toUtf8() + "\"}");
+    if (longSource.isEmpty()) {
+        longSource = work.filePath(QStringLiteral("long.mkv"));
+        QVERIFY(makeTestClip(longSource, 120));
+    }
+
+    QProcess converter;
+    converter.setWorkingDirectory(work.path());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // The child dies of a signal on purpose; its sanitizers need not report it.
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+    converter.setProcessEnvironment(environment);
+    converter.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    converter.start(QStringLiteral(VANTOR_CHILD_CONVERTER), {longSource});
+    QVERIFY(converter.waitForStarted());
+    const int pid = int(converter.processId());
+
+    // Under way: a partial file with something in it, and its ffmpeg.
+    auto partials = [&] {
+        return QDir(folder).entryList({QStringLiteral(".vantor-*")}, QDir::Files | QDir::Hidden);
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(!partials().isEmpty()
+                                 && QFileInfo(folder + '/' + partials().first()).size() > 0,
+                             60000);
+    const QList<int> transcoders = childrenOf(pid);
+    QCOMPARE(transcoders.size(), 1);
+    QVERIFY(isLiveProcess(transcoders.first()));
+
+    QCOMPARE(kill(pid, signal), 0);
+    QVERIFY(converter.waitForFinished(30000));
+    if (cleansUp) {
+        // Cancelled as a confirmed close is, then gone with the signal's code.
+        QCOMPARE(converter.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(converter.exitCode(), 128 + signal);
+    }
+    QTRY_VERIFY(!isLiveProcess(transcoders.first()));
+    QCOMPARE(QDir(folder).entryList({QStringLiteral("Vantor转码-*")}, QDir::Files | QDir::Hidden),
+             QStringList());
+    QCOMPARE(partials().isEmpty(), cleansUp);
+
+    // A partial file of a converter still running (this one) is left alone.
+    const QString live = folder + QStringLiteral("/.vantor-%1-1.part.mp4").arg(getpid());
+    touch(live);
+    { MainWindow next; }
+    QCOMPARE(partials(), QStringList{QFileInfo(live).fileName()});
 }
 
 QTEST_MAIN(TestCancelSoak)

@@ -40,6 +40,39 @@ inline QList<ChildProcess> childProcesses()
     return children;
 }
 
+// The children of another process, read from /proc.
+inline QList<int> childrenOf(int parent)
+{
+    QList<int> children;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &entry : entries) {
+        bool numeric = false;
+        const int pid = entry.toInt(&numeric);
+        if (!numeric)
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields.at(1).toInt() == parent)
+            children << pid;
+    }
+    return children;
+}
+
+// Alive and not a zombie waiting to be collected.
+inline bool isLiveProcess(int pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    const int close = line.lastIndexOf(')');
+    return close > 0 && close + 2 < line.size() && line.at(close + 2) != 'Z'
+           && line.at(close + 2) != 'X';
+}
+
 inline int zombieChildren()
 {
     int zombies = 0;
