@@ -12,6 +12,7 @@ packages=(
     fonts-wqy-microhei fontconfig procps
     librsvg2-bin icoutils
     clang libclang-rt-14-dev
+    lintian appstream desktop-file-utils shared-mime-info man-db
 )
 
 missing=()
