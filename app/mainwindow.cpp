@@ -9,21 +9,20 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QIcon>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QUrl>
 
 #include "catalogue.h"
 #include "dlgavsettings.h"
 #include "dlgmessage.h"
+#include "folderexpander.h"
 #include "inputitem.h"
 #include "links.h"
 #include "outputnames.h"
 #include "resultcodes.h"
+#include "runpresence.h"
 #include "styleconstants.h"
 #include "stylesheet.h"
 #include "vlcplayer.h"
@@ -69,7 +68,7 @@ MainWindow::~MainWindow() = default;
 void MainWindow::initConfig()
 {
     videosDir = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
-    confFileName = QStringLiteral("conf_main.json");
+    inputDialogDir = QFileInfo(videosDir).isDir() ? videosDir : QDir::homePath();
     if (loadConfig(videosDir) != ResultOk) {
         // A fresh account may have no movies folder yet; without it every
         // first conversion would fail.
@@ -113,6 +112,7 @@ void MainWindow::initUi()
     ui.cboxVContainer->setFocusPolicy(Qt::NoFocus);
     ui.cboxVQuality->setFocusPolicy(Qt::NoFocus);
     ui.cboxAQuality->setFocusPolicy(Qt::NoFocus);
+    presence = new RunPresence(this);
 }
 
 void MainWindow::initConnect()
@@ -169,36 +169,12 @@ void MainWindow::setMainState(int state)
 
 int MainWindow::loadConfig(QString &dir) const
 {
-    QFile file(confFileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return ResultUnusable;
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        return ResultUnusable;
-    const QJsonObject object = document.object();
-    if (!object.contains(QLatin1String("VideosDir")))
-        return ResultUnusable;
-    const QString stored = object.value(QLatin1String("VideosDir")).toString();
-    if (stored.isEmpty() || !QFileInfo(stored).isDir())
-        return ResultUnusable;
-    dir = stored;
-    return ResultOk;
+    return config.load(dir);
 }
 
 int MainWindow::saveConfig(const QString &dir) const
 {
-    // Written beside and renamed into place, so that a crash or a full disk
-    // never leaves half a file behind.
-    QSaveFile file(confFileName);
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
-        return ResultUnusable;
-    QJsonObject object;
-    object.insert(QLatin1String("VideosDir"), dir);
-    file.write(QJsonDocument(object).toJson(QJsonDocument::Compact));
-    file.commit();
-    return ResultOk;
+    return config.save(dir);
 }
 
 void MainWindow::setOutputDirectory(const QString &dir)
@@ -215,6 +191,18 @@ bool MainWindow::isInputExtension(const QByteArray &extension) const
 {
     int key = 0;
     return catalogueKey(inputExtensions, extension, &key);
+}
+
+void MainWindow::addInputPaths(const QStringList &paths)
+{
+    if (converting)
+        return;
+    FolderExpander expander([this](const QString &name) {
+        return isInputExtension(asciiLower("." + QFileInfo(name).suffix().toUtf8()));
+    });
+    for (const QString &path : expander.expand(paths))
+        addInputFile(path.toUtf8());
+    showRowsListed();
 }
 
 int MainWindow::addInputFile(const QByteArray &path)
@@ -264,8 +252,9 @@ void MainWindow::btnInputFile_clicked()
     if (converting)
         return;
     const QStringList paths = QFileDialog::getOpenFileNames(
-        this, QStringLiteral("选择视频文件"), QStringLiteral("/home"),
-        QString::fromLatin1(inputFilter));
+        this, QStringLiteral("选择视频文件"), inputDialogDir, QString::fromLatin1(inputFilter));
+    if (!paths.isEmpty())
+        inputDialogDir = QFileInfo(paths.first()).absolutePath();
     for (const QString &path : paths)
         addInputFile(path.toUtf8());
     showRowsListed();
@@ -287,9 +276,10 @@ void MainWindow::dropEvent(QDropEvent *event)
 {
     if (!event->mimeData()->hasUrls())
         return;
+    QStringList paths;
     for (const QUrl &url : event->mimeData()->urls())
-        addInputFile(url.toLocalFile().toUtf8());
-    showRowsListed();
+        paths << url.toLocalFile();
+    addInputPaths(paths);
 }
 
 void MainWindow::ItemDelete(InputItem *item)
@@ -365,6 +355,7 @@ void MainWindow::startQueue()
     failedFiles.clear();
     player->togglePause();
     setMainState(MainStateConverting);
+    showRunOnDesktop();
 }
 
 int MainWindow::startJob(InputItem *item)
@@ -397,14 +388,17 @@ void MainWindow::ItemConvertDone(InputItem *item)
     recordResult(item);
     for (InputItem *next = findPendingAfter(item); next; next = findPendingAfter(next)) {
         const int code = startJob(next);
-        if (code == ResultOk)
+        if (code == ResultOk) {
+            showRunOnDesktop();
             return;
+        }
         // A job that cannot start is a failure of this run, not a reason to
         // leave the run waiting with nothing converting.
         failedFiles.insert(QString::fromUtf8(next->inputPath()),
                            QStringLiteral("启动失败！ 错误码：%1\n").arg(code));
     }
     setMainState(MainStateReady);
+    showRunOnDesktop();
     showSummary();
 }
 
@@ -415,6 +409,7 @@ void MainWindow::stopQueue(bool summary)
     setMainState(MainStateReady);
     for (int row = 0; row < ui.listInput->count(); ++row)
         itemAt(row)->stopConvert();
+    showRunOnDesktop();
     if (summary)
         showSummary();
 }
@@ -436,6 +431,30 @@ void MainWindow::showSummary()
     tell(text);
     failedFiles.clear();
     succeededFiles.clear();
+}
+
+// Called where a run starts, where each later job starts and where the run
+// ends, is cancelled or the window closes.
+void MainWindow::showRunOnDesktop()
+{
+    if (!converting) {
+        const int total = runRows.size();
+        runRows.clear();
+        const int s = succeededFiles.size();
+        const int f = failedFiles.size();
+        presence->showEnd(s + f >= total, s, f);
+        return;
+    }
+    if (runRows.isEmpty()) {
+        for (int row = 0; row < ui.listInput->count(); ++row) {
+            if (itemAt(row)->convertState() != ConvertDone)
+                runRows << itemAt(row);
+        }
+    }
+    for (int i = 0; i < runRows.size(); ++i) {
+        if (runRows.at(i)->convertState() == ConvertRunning)
+            presence->showJob(i + 1, runRows.size());
+    }
 }
 
 InputItem *MainWindow::findPending(int row) const
@@ -551,7 +570,7 @@ void MainWindow::btnOutputDir_clicked()
     if (converting)
         return;
     const QString dir = QFileDialog::getExistingDirectory(
-        this, QStringLiteral("选择视频文件夹"), QStringLiteral("/home"),
+        this, QStringLiteral("选择视频文件夹"), videosDir,
         QFileDialog::ShowDirsOnly);
     if (dir.isEmpty() || !QFileInfo(dir).isDir())
         return;

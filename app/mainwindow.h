@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
 #include <QMap>
 #include <QPoint>
@@ -7,10 +8,12 @@
 #include <QString>
 
 #include "avsettings.h"
+#include "configfile.h"
 #include "ui_mainwindow.h"
 
 class InputItem;
 class QListWidgetItem;
+class RunPresence;
 class vlcplayer;
 
 // The one main window: frameless, fixed at 800 x 510, with its own title
@@ -35,6 +38,9 @@ public:
     // Lists one file (UTF-8 path): 0, or -1 when it is missing, not a video
     // type the converter takes, already listed, or refused by its job.
     int addInputFile(const QByteArray &path);
+    // Lists dropped, handed-over or command-line paths, folders expanded;
+    // refused silently during a run, like a drop.
+    void addInputPaths(const QStringList &paths);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -79,6 +85,8 @@ private:
     void setAllSettings(const AVSettings &settings);
     void showRowsListed();
 
+    void showRunOnDesktop();
+
     void startQueue();
     void stopQueue(bool summary);
     void showSummary();
@@ -102,10 +110,15 @@ private:
     QMap<QString, QString> failedFiles;
     vlcplayer *player = nullptr;
     QString videosDir;
-    QString confFileName;
+    ConfigFile config;
+    // Where the add-videos dialog opens: the folder it last added from.
+    QString inputDialogDir;
     bool dragging = false;
     QPoint pressPos;
     // Output files written by jobs that succeeded in the current run, so that
     // a later job of the run never overwrites one of them.
     QSet<QByteArray> finishedOutputs;
+    // The rows the current run takes part in: those not done when it began.
+    QList<InputItem *> runRows;
+    RunPresence *presence = nullptr;
 };

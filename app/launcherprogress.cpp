@@ -1,0 +1,42 @@
+#include "launcherprogress.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QVariantMap>
+
+#include "sessionbus.h"
+
+namespace {
+
+const char entryPath[] = "/com/canonical/unity/launcherentry/vantor_converter";
+const char entryInterface[] = "com.canonical.Unity.LauncherEntry";
+const char applicationUri[] = "application://vantor-converter.desktop";
+
+} // namespace
+
+void LauncherProgress::show(double fraction)
+{
+    update(qBound(0.0, fraction, 1.0), true);
+}
+
+void LauncherProgress::clear()
+{
+    if (shown)
+        update(0.0, false);
+}
+
+void LauncherProgress::update(double fraction, bool visible)
+{
+    if (!hasSessionBus())
+        return;
+    // A signal: nobody answers, so nothing ever waits for a dock.
+    QDBusMessage message = QDBusMessage::createSignal(
+        QLatin1String(entryPath), QLatin1String(entryInterface), QStringLiteral("Update"));
+    const QVariantMap properties{
+        {QStringLiteral("progress"), fraction},
+        {QStringLiteral("progress-visible"), visible},
+    };
+    message << QString::fromLatin1(applicationUri) << properties;
+    QDBusConnection::sessionBus().send(message);
+    shown = visible;
+}
