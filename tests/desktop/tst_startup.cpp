@@ -6,13 +6,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "commandline.h"
 #include "platformchoice.h"
 #include "qttranslation.h"
 #include "testsupport.h"
 
 // What the program does before and around the window: the platform it asks
-// for, the paths it takes from the command line, folders dropped on it, and
+// for, folders dropped on it, and
 // where and in which language its file dialogs open.
 class TestStartup : public QObject
 {
@@ -55,8 +54,6 @@ private slots:
 
     void platformChoice_data();
     void platformChoice();
-    void commandLinePathsAreAbsolute_data();
-    void commandLinePathsAreAbsolute();
     void droppedFolderListsItsVideosInNameOrder();
     void fileDialogsSpeakChineseAndOpenWhereExpected();
 };
@@ -76,8 +73,6 @@ void TestStartup::platformChoice_data()
     QTest::addColumn<QByteArray>("expected");
     QTest::newRow("Wayland session") << QByteArray("wayland") << QByteArray("wayland-0")
                                      << QByteArray() << QByteArray("xcb");
-    QTest::newRow("Wayland display only") << QByteArray() << QByteArray("wayland-0")
-                                          << QByteArray() << QByteArray("xcb");
     QTest::newRow("Wayland, platform given") << QByteArray("wayland") << QByteArray("wayland-0")
                                              << QByteArray("wayland") << QByteArray("wayland");
     QTest::newRow("X11 session") << QByteArray("x11") << QByteArray() << QByteArray()
@@ -101,28 +96,6 @@ void TestStartup::platformChoice()
     qunsetenv("WAYLAND_DISPLAY");
     QCOMPARE(platform, expected);
     QCOMPARE(chose, given.isEmpty() && !expected.isEmpty());
-}
-
-void TestStartup::commandLinePathsAreAbsolute_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QStringList>("expected"); // "@" stands for the working folder
-    QTest::newRow("relative, with dots") << QStringList{"prog", "a.mp4", "./x/../b.mkv"}
-                                         << QStringList{"@/a.mp4", "@/b.mkv"};
-    QTest::newRow("empty argument is no folder") << QStringList{"prog", "", "c.avi"}
-                                                 << QStringList{"@/c.avi"};
-    QTest::newRow("file URL") << QStringList{"prog", "file:///videos/a%20b.mp4"}
-                              << QStringList{"/videos/a b.mp4"};
-    QTest::newRow("like an option") << QStringList{"prog", "-odd.mp4"} << QStringList{"@/-odd.mp4"};
-    QTest::newRow("nothing") << QStringList{"prog"} << QStringList();
-}
-
-void TestStartup::commandLinePathsAreAbsolute()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QStringList, expected);
-    expected.replaceInStrings(QStringLiteral("@"), QDir::currentPath());
-    QCOMPARE(commandLinePaths(arguments), expected);
 }
 
 void TestStartup::droppedFolderListsItsVideosInNameOrder()
