@@ -10,11 +10,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QIcon>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QSaveFile>
 #include <QSignalBlocker>
 #include <QStandardPaths>
 #include <QUrl>
@@ -22,12 +19,14 @@
 #include "catalogue.h"
 #include "dlgavsettings.h"
 #include "dlgmessage.h"
+#include "folderexpander.h"
 #include "inputitem.h"
 #include "links.h"
 #include "outputfolder.h"
 #include "outputnames.h"
 #include "partialoutput.h"
 #include "resultcodes.h"
+#include "runpresence.h"
 #include "styleconstants.h"
 #include "stylesheet.h"
 #include "terminationsignals.h"
@@ -74,7 +73,7 @@ MainWindow::~MainWindow() = default;
 void MainWindow::initConfig()
 {
     videosDir = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
-    confFileName = QStringLiteral("conf_main.json");
+    inputDialogDir = QFileInfo(videosDir).isDir() ? videosDir : QDir::homePath();
     if (loadConfig(videosDir) != ResultOk) {
         // A fresh account may have no movies folder yet; without it every
         // first conversion would fail.
@@ -120,6 +119,7 @@ void MainWindow::initUi()
     ui.cboxVContainer->setFocusPolicy(Qt::NoFocus);
     ui.cboxVQuality->setFocusPolicy(Qt::NoFocus);
     ui.cboxAQuality->setFocusPolicy(Qt::NoFocus);
+    presence = new RunPresence(this);
 }
 
 void MainWindow::initConnect()
@@ -178,36 +178,12 @@ void MainWindow::setMainState(int state)
 
 int MainWindow::loadConfig(QString &dir) const
 {
-    QFile file(confFileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return ResultUnusable;
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        return ResultUnusable;
-    const QJsonObject object = document.object();
-    if (!object.contains(QLatin1String("VideosDir")))
-        return ResultUnusable;
-    const QString stored = object.value(QLatin1String("VideosDir")).toString();
-    if (stored.isEmpty() || !QFileInfo(stored).isDir())
-        return ResultUnusable;
-    dir = stored;
-    return ResultOk;
+    return config.load(dir);
 }
 
 int MainWindow::saveConfig(const QString &dir) const
 {
-    // Written beside and renamed into place, so that a crash or a full disk
-    // never leaves half a file behind.
-    QSaveFile file(confFileName);
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
-        return ResultUnusable;
-    QJsonObject object;
-    object.insert(QLatin1String("VideosDir"), dir);
-    file.write(QJsonDocument(object).toJson(QJsonDocument::Compact));
-    file.commit();
-    return ResultOk;
+    return config.save(dir);
 }
 
 void MainWindow::setOutputDirectory(const QString &dir)
@@ -224,6 +200,18 @@ bool MainWindow::isInputExtension(const QByteArray &extension) const
 {
     int key = 0;
     return catalogueKey(inputExtensions, extension, &key);
+}
+
+void MainWindow::addInputPaths(const QStringList &paths)
+{
+    if (converting)
+        return;
+    FolderExpander expander([this](const QString &name) {
+        return isInputExtension(asciiLower("." + QFileInfo(name).suffix().toUtf8()));
+    });
+    for (const QString &path : expander.expand(paths))
+        addInputFile(path.toUtf8());
+    showRowsListed();
 }
 
 int MainWindow::addInputFile(const QByteArray &path)
@@ -274,8 +262,9 @@ void MainWindow::btnInputFile_clicked()
     if (converting)
         return;
     const QStringList paths = QFileDialog::getOpenFileNames(
-        this, QStringLiteral("选择视频文件"), QStringLiteral("/home"),
-        QString::fromLatin1(inputFilter));
+        this, QStringLiteral("选择视频文件"), inputDialogDir, QString::fromLatin1(inputFilter));
+    if (!paths.isEmpty())
+        inputDialogDir = QFileInfo(paths.first()).absolutePath();
     for (const QString &path : paths)
         addInputFile(path.toUtf8());
     showRowsListed();
@@ -297,9 +286,10 @@ void MainWindow::dropEvent(QDropEvent *event)
 {
     if (!event->mimeData()->hasUrls())
         return;
+    QStringList paths;
     for (const QUrl &url : event->mimeData()->urls())
-        addInputFile(url.toLocalFile().toUtf8());
-    showRowsListed();
+        paths << url.toLocalFile();
+    addInputPaths(paths);
 }
 
 void MainWindow::ItemDelete(InputItem *item)
@@ -392,6 +382,7 @@ void MainWindow::startQueue()
     }
     player->pause();
     setMainState(MainStateConverting);
+    showRunOnDesktop();
 }
 
 int MainWindow::startJob(InputItem *item)
@@ -429,8 +420,10 @@ void MainWindow::ItemConvertDone(InputItem *item)
             return;
         }
         const int code = startJob(next);
-        if (code == ResultOk)
+        if (code == ResultOk) {
+            showRunOnDesktop();
             return;
+        }
         // A job that cannot start is a failure of this run, not a reason to
         // leave the run waiting with nothing converting.
         endedItems.insert(next);
@@ -445,6 +438,7 @@ void MainWindow::ItemConvertDone(InputItem *item)
 void MainWindow::endRun(const QString &heading)
 {
     setMainState(MainStateReady);
+    showRunOnDesktop();
     if (cancelQuestion)
         cancelQuestion->close();
     showSummary(heading);
@@ -491,6 +485,7 @@ void MainWindow::stopQueue(bool summary)
         if (!endedItems.contains(item))
             item->stopConvert();
     }
+    showRunOnDesktop();
     if (summary) {
         showSummary();
     } else {
@@ -518,6 +513,22 @@ void MainWindow::showSummary(const QString &heading)
     succeededFiles.clear();
     runItems.clear();
     endedItems.clear();
+}
+
+// Called where a run starts, where each later job starts and where the run
+// ends, is cancelled or the window closes.
+void MainWindow::showRunOnDesktop()
+{
+    if (!converting) {
+        const int s = succeededFiles.size();
+        const int f = failedFiles.size();
+        presence->showEnd(s + f >= int(runItems.size()), s, f);
+        return;
+    }
+    for (int i = 0; i < runItems.size(); ++i) {
+        if (runItems.at(i)->convertState() == ConvertRunning)
+            presence->showJob(i + 1, int(runItems.size()));
+    }
 }
 
 InputItem *MainWindow::findPending(int row) const
@@ -636,7 +647,7 @@ void MainWindow::btnOutputDir_clicked()
     if (converting)
         return;
     const QString dir = QFileDialog::getExistingDirectory(
-        this, QStringLiteral("选择视频文件夹"), QStringLiteral("/home"),
+        this, QStringLiteral("选择视频文件夹"), videosDir,
         QFileDialog::ShowDirsOnly);
     if (dir.isEmpty() || !QFileInfo(dir).isDir())
         return;

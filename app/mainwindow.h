@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QMainWindow>
 #include <QList>
+#include <QMainWindow>
 #include <QMap>
 #include <QPoint>
 #include <QPointer>
@@ -9,11 +9,13 @@
 #include <QString>
 
 #include "avsettings.h"
+#include "configfile.h"
 #include "ui_mainwindow.h"
 
 class CDlgMessage;
 class InputItem;
 class QListWidgetItem;
+class RunPresence;
 class vlcplayer;
 
 // The one main window: frameless, fixed at 800 x 510, with its own title
@@ -41,6 +43,9 @@ public:
     // The free space a job needs in the output folder; by default it
     // follows the source's size (tests set a fixed figure).
     void setFreeSpaceFloor(qint64 bytes) { freeSpaceFloor = bytes; }
+    // Lists dropped, handed-over or command-line paths, folders expanded;
+    // refused silently during a run, like a drop.
+    void addInputPaths(const QStringList &paths);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -85,6 +90,8 @@ private:
     void setAllSettings(const AVSettings &settings);
     void showRowsListed();
 
+    void showRunOnDesktop();
+
     void startQueue();
     void stopQueue(bool summary);
     void showSummary(const QString &heading = QString());
@@ -112,7 +119,9 @@ private:
     QMap<QString, QString> failedFiles;
     vlcplayer *player = nullptr;
     QString videosDir;
-    QString confFileName;
+    ConfigFile config;
+    // Where the add-videos dialog opens: the folder it last added from.
+    QString inputDialogDir;
     bool dragging = false;
     QPoint pressPos;
     // The rows the current run takes part in (those not done at its start),
@@ -123,4 +132,5 @@ private:
     // The open "确认取消？" question, closed when the run ends by itself.
     QPointer<CDlgMessage> cancelQuestion;
     qint64 freeSpaceFloor = -1;
+    RunPresence *presence = nullptr;
 };

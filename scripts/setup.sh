@@ -8,7 +8,8 @@ packages=(
     qtbase5-dev qtbase5-dev-tools qttools5-dev-tools
     libvlc-dev libvlc-bin vlc-plugin-base vlc-plugin-video-output
     ffmpeg
-    xvfb xauth x11-utils
+    xvfb xauth x11-utils xdotool dbus
+    qttranslations5-l10n
     fonts-wqy-microhei fontconfig procps
     librsvg2-bin icoutils
     clang libclang-rt-14-dev

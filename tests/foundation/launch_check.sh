@@ -6,6 +6,8 @@ app=$1
 work=$(mktemp -d)
 trap 'kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 cd "$work" || exit 1
+# Its settings go to a configuration folder of its own, not the user's.
+export XDG_CONFIG_HOME="$work/config"
 "$app" &
 pid=$!
 

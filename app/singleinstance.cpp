@@ -1,0 +1,121 @@
+#include "singleinstance.h"
+
+#include <QDataStream>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+
+namespace {
+
+// The message is a QDataStream of one QStringList; the answer one byte.
+inline constexpr int connectTimeoutMs = 1000;
+inline constexpr int answerTimeoutMs = 5000;
+inline constexpr int startLockTimeoutMs = 3000;
+inline constexpr qint64 maxMessageBytes = 16 << 20;
+inline constexpr char answerTaken = 'k';
+
+QString displayKey()
+{
+    QString display = qEnvironmentVariable("DISPLAY");
+    if (display.isEmpty())
+        display = qEnvironmentVariable("WAYLAND_DISPLAY");
+    QString key;
+    for (const QChar c : display)
+        key += c.isLetterOrNumber() || c == QLatin1Char('.') ? c : QLatin1Char('_');
+    return key.isEmpty() ? QStringLiteral("none") : key;
+}
+
+} // namespace
+
+SingleInstance::SingleInstance(QObject *parent)
+    : QObject(parent)
+    , startLock(socketName() + QStringLiteral(".lock"))
+{
+}
+
+QString SingleInstance::socketName()
+{
+    const QString name = QStringLiteral("vantor-converter-") + displayKey();
+    // The runtime folder is the user's own; without one, QLocalServer puts
+    // the name in the temporary folder, where the user name keeps it apart.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
+        return QDir(runtime).filePath(name);
+    return QDir(QDir::tempPath()).filePath(name + QLatin1Char('-') + qEnvironmentVariable("USER"));
+}
+
+bool SingleInstance::handOver(const QStringList &paths)
+{
+    // Two converters started at the same moment must not both become the
+    // first; the lock covers the look for a running one and the listen.
+    const bool locked = startLock.tryLock(startLockTimeoutMs);
+    if (sendTo(paths)) {
+        if (locked)
+            startLock.unlock();
+        return true;
+    }
+    listen();
+    if (locked)
+        startLock.unlock();
+    return false;
+}
+
+bool SingleInstance::sendTo(const QStringList &paths)
+{
+    QLocalSocket socket;
+    socket.connectToServer(socketName());
+    if (!socket.waitForConnected(connectTimeoutMs))
+        return false;
+    QByteArray message;
+    QDataStream packer(&message, QIODevice::WriteOnly);
+    packer << paths;
+    QDataStream out(&socket);
+    out << message;
+    socket.waitForBytesWritten(answerTimeoutMs);
+    // The running converter has the paths once it answers; without an answer
+    // in time it still got them, or is too stuck to show them anyway.
+    socket.waitForReadyRead(answerTimeoutMs);
+    return true;
+}
+
+void SingleInstance::listen()
+{
+    server = new QLocalServer(this);
+    server->setSocketOptions(QLocalServer::UserAccessOption);
+    // A socket left behind by a converter that crashed answers nobody.
+    QLocalServer::removeServer(socketName());
+    if (!server->listen(socketName()))
+        return;
+    connect(server, &QLocalServer::newConnection, this, &SingleInstance::accept);
+}
+
+void SingleInstance::accept()
+{
+    while (QLocalSocket *socket = server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { read(socket); });
+        read(socket);
+    }
+}
+
+void SingleInstance::read(QLocalSocket *socket)
+{
+    if (socket->bytesAvailable() > maxMessageBytes + 4) {
+        socket->abort();
+        return;
+    }
+    QDataStream stream(socket);
+    stream.startTransaction();
+    QByteArray message;
+    stream >> message;
+    if (!stream.commitTransaction())
+        return;
+    QStringList paths;
+    QDataStream unpacker(message);
+    unpacker >> paths;
+    socket->write(&answerTaken, 1);
+    socket->flush();
+    emit pathsReceived(paths);
+    socket->disconnectFromServer();
+}
