@@ -23,6 +23,7 @@
 #include "inputitem.h"
 #include "links.h"
 #include "outputnames.h"
+#include "picturescale.h"
 #include "resultcodes.h"
 #include "styleconstants.h"
 #include "stylesheet.h"
@@ -154,7 +155,7 @@ void MainWindow::setMainState(int state)
     const bool running = state == MainStateConverting;
     ui.stackInput->setCurrentIndex(state == MainStateEmpty ? 0 : 1);
     ui.btnConvertStart->setText(running ? QStringLiteral("取消转码") : QStringLiteral("开始转码"));
-    ui.btnConvertStart->setStyleSheet(QString::fromLatin1(style));
+    setScaledStyleSheet(ui.btnConvertStart, QString::fromLatin1(style));
     converting = running;
     for (QWidget *control : {static_cast<QWidget *>(ui.applyAll),
                              static_cast<QWidget *>(ui.cboxVContainer),
