@@ -3,6 +3,7 @@
 #include "commandline.h"
 #include "desktopentry.h"
 #include "fonts.h"
+#include "highdpi.h"
 #include "mainwindow.h"
 #include "platformchoice.h"
 #include "qttranslation.h"
@@ -10,6 +11,7 @@
 
 int main(int argc, char *argv[])
 {
+    enableHighDpiScaling();
     const bool choseX11 = preferX11OnWayland();
     QCoreApplication::setApplicationName(QStringLiteral("vantor-converter"));
     QApplication application(argc, argv);

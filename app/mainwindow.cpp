@@ -25,6 +25,7 @@
 #include "outputfolder.h"
 #include "outputnames.h"
 #include "partialoutput.h"
+#include "picturescale.h"
 #include "resultcodes.h"
 #include "runpresence.h"
 #include "styleconstants.h"
@@ -163,7 +164,7 @@ void MainWindow::setMainState(int state)
     const bool running = state == MainStateConverting;
     ui.stackInput->setCurrentIndex(state == MainStateEmpty ? 0 : 1);
     ui.btnConvertStart->setText(running ? QStringLiteral("取消转码") : QStringLiteral("开始转码"));
-    ui.btnConvertStart->setStyleSheet(QString::fromLatin1(style));
+    setScaledStyleSheet(ui.btnConvertStart, QString::fromLatin1(style));
     converting = running;
     for (QWidget *control : {static_cast<QWidget *>(ui.applyAll),
                              static_cast<QWidget *>(ui.cboxVContainer),

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "picturescale.h"
+
 void loadStyleSheet(QWidget *widget, const QString &path)
 {
     QFile file(path);
@@ -14,6 +16,6 @@ void loadStyleSheet(QWidget *widget, const QString &path)
     if (nul >= 0)
         bytes.truncate(nul);
     widget->setStyleSheet(QString());
-    widget->setStyleSheet(QString::fromLatin1(bytes));
+    setScaledStyleSheet(widget, QString::fromLatin1(bytes));
     file.close();
 }

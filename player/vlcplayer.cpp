@@ -9,6 +9,7 @@
 #include <vlc/vlc.h>
 
 #include "nativewindow.h"
+#include "picturescale.h"
 #include "styleconstants.h"
 #include "stylesheet.h"
 
@@ -48,7 +49,7 @@ vlcplayer::vlcplayer(QWidget *parent, const QByteArrayList &vlcArguments)
     ui.display->setAttribute(Qt::WA_OpaquePaintEvent);
     ui.display->setAttribute(Qt::WA_NoSystemBackground);
 
-    ui.btnPause->setStyleSheet(QString::fromLatin1(playerPlayStyle));
+    setScaledStyleSheet(ui.btnPause, QString::fromLatin1(playerPlayStyle));
     ui.progress->setRange(0, 100);
     volumeLevel = 100;
     ui.volume->setRange(0, 100);
@@ -122,7 +123,7 @@ void vlcplayer::onBtnStart()
         return;
     if (openMedia(mediaPath) != OpenOk)
         return;
-    ui.btnPause->setStyleSheet(QString::fromLatin1(playerPauseStyle));
+    setScaledStyleSheet(ui.btnPause, QString::fromLatin1(playerPauseStyle));
     playState = Playing;
     if (mediaPlayer) {
         libvlc_audio_set_volume(mediaPlayer, volumeLevel);
@@ -139,11 +140,11 @@ void vlcplayer::onBtnPause()
     if (playState == Playing) {
         libvlc_media_player_set_pause(mediaPlayer, 1);
         playState = Paused;
-        ui.btnPause->setStyleSheet(QString::fromLatin1(playerPlayStyle));
+        setScaledStyleSheet(ui.btnPause, QString::fromLatin1(playerPlayStyle));
     } else if (playState == Paused) {
         libvlc_media_player_set_pause(mediaPlayer, 0);
         playState = Playing;
-        ui.btnPause->setStyleSheet(QString::fromLatin1(playerPauseStyle));
+        setScaledStyleSheet(ui.btnPause, QString::fromLatin1(playerPauseStyle));
     }
 }
 
@@ -233,7 +234,7 @@ void vlcplayer::releaseMediaPlayer()
 void vlcplayer::resetControls()
 {
     playState = Stopped;
-    ui.btnPause->setStyleSheet(QString::fromLatin1(playerPlayStyle));
+    setScaledStyleSheet(ui.btnPause, QString::fromLatin1(playerPlayStyle));
     lengthMs = 0;
     timeMs = 0;
     progressPos = 0;

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Renders the pictures of the resource collection from their SVG sources:
 # resources/images/src/NAME.svg becomes resources/images/images/NAME.png at
-# the size the SVG declares, and resources/images/src/icon/ becomes main.ico.
+# the size the SVG declares and NAME@2x.png at twice that size, which Qt
+# picks by itself on screens of twice the density (in style sheets too);
+# resources/images/src/icon/ becomes main.ico.
 # Run it after changing a source and commit the sources and the outputs
 # together; with a folder argument it writes there instead. The same tools
 # give the same bytes.
@@ -28,6 +30,7 @@ mkdir -p "$out"
 for svg in "$src"/*.svg; do
     name=$(basename "$svg" .svg)
     rsvg-convert --format=png --output="$out/$name.png" "$svg"
+    rsvg-convert --format=png --zoom=2 --output="$out/$name@2x.png" "$svg"
 done
 
 # The icon: the large sizes from the detailed drawing, 16 and 24 from the

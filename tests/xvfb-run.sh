@@ -3,11 +3,14 @@
 # display number itself (-displayfd), so parallel tests never collide.
 set -u
 screen=${VANTOR_XVFB_SCREEN:-1920x1080x24}
+# The screen's density: Xvfb derives the physical size from it, and Qt its
+# scale factor from that.
+dpi=${VANTOR_XVFB_DPI:-96}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 mkfifo "$tmp/displayfd"
 
-Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$tmp/displayfd" 2>"$tmp/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 "$screen" -dpi "$dpi" -nolisten tcp -noreset 3>"$tmp/displayfd" 2>"$tmp/xvfb.log" &
 xvfb=$!
 if ! read -r -t 20 number <"$tmp/displayfd"; then
     echo "Xvfb did not start:" >&2

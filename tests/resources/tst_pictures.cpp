@@ -13,6 +13,7 @@
 #include <QSet>
 #include <QTest>
 
+#include "picturescale.h"
 #include "styleconstants.h"
 
 namespace {
@@ -64,6 +65,21 @@ const std::vector<Picture> &pictures()
         {"warning.png", 108, 108, {}},
     };
     return list;
+}
+
+// The file Qt draws from on a screen of twice the density.
+QString atScale(const QString &path, int scale)
+{
+    return scale == 1 ? path : QString(path).replace(QStringLiteral(".png"), QStringLiteral("@2x.png"));
+}
+
+// Rows first..last at 1x are rows 2 first..2 last + 1 at 2x.
+std::vector<Rows> statesAt(const std::vector<Rows> &states, int scale)
+{
+    std::vector<Rows> scaled;
+    for (const Rows &rows : states)
+        scaled.emplace_back(rows.first * scale, (rows.second + 1) * scale - 1);
+    return scaled;
 }
 
 const Picture *findPicture(const QString &path)
@@ -136,6 +152,8 @@ private slots:
     void referencedPictures_data();
     void referencedPictures();
     void everyPictureIsUsed();
+    void scaledCuts_data();
+    void scaledCuts();
     void sizes_data();
     void sizes();
     void stateRows_data();
@@ -148,34 +166,37 @@ private slots:
 void TestPictures::referencedPictures_data()
 {
     QTest::addColumn<QString>("text");
-    const QStringList sheets = sheetTexts();
-    QCOMPARE(sheets.size(), 5);
-    const char *sheetNames[] = {"MainWindow.css", "DlgAVSettings.css", "DlgMessage.css",
-                                "InputItem.css", "vlcplayer.css"};
-    for (int i = 0; i < 5; ++i)
-        QTest::newRow(sheetNames[i]) << sheets.at(i);
-    const char *constantNames[] = {"convertDisableStyle", "convertStartStyle", "convertStopStyle",
-                                   "playerPlayStyle", "playerPauseStyle"};
-    const QStringList constants = constantTexts();
-    for (int i = 0; i < 5; ++i)
-        QTest::newRow(constantNames[i]) << constants.at(i);
+    QTest::addColumn<int>("scale");
+    const QStringList texts = sheetTexts() + constantTexts();
+    QCOMPARE(texts.size(), 10);
+    const char *names[] = {"MainWindow.css", "DlgAVSettings.css", "DlgMessage.css",
+                           "InputItem.css", "vlcplayer.css", "convertDisableStyle",
+                           "convertStartStyle", "convertStopStyle", "playerPlayStyle",
+                           "playerPauseStyle"};
+    for (int scale : {1, 2}) {
+        for (int i = 0; i < texts.size(); ++i)
+            QTest::addRow("%s at %dx", names[i], scale) << texts.at(i) << scale;
+    }
 }
 
 // Every picture a rule names exists, and the rows the rule cuts out are
-// exactly one state of it (or the whole of a single picture).
+// exactly one state of it (or the whole of a single picture); at 2x the
+// rules as the program sets them cut the same state out of the @2x file.
 void TestPictures::referencedPictures()
 {
     QFETCH(QString, text);
+    QFETCH(int, scale);
+    text = scaleSheetCuts(text, scale);
     int rules = 0;
     auto it = urlRule.globalMatch(text);
     while (it.hasNext()) {
         const QRegularExpressionMatch match = it.next();
-        const QString path = match.captured(1);
+        const QString path = atScale(match.captured(1), scale);
         ++rules;
         QVERIFY2(QFile::exists(path), qPrintable(path));
         const QImage image(path);
         QVERIFY2(!image.isNull(), qPrintable(path));
-        const Picture *picture = findPicture(path);
+        const Picture *picture = findPicture(match.captured(1));
         QVERIFY2(picture, qPrintable(path));
 
         Rows cut(0, image.height() - 1);
@@ -186,8 +207,9 @@ void TestPictures::referencedPictures()
             QCOMPARE(right, 0);
             cut = Rows(top, image.height() - bottom - 1);
         }
-        const std::vector<Rows> allowed =
-            picture->states.empty() ? std::vector<Rows>{Rows(0, picture->height - 1)} : picture->states;
+        const std::vector<Rows> allowed = statesAt(
+            picture->states.empty() ? std::vector<Rows>{Rows(0, picture->height - 1)} : picture->states,
+            scale);
         QVERIFY2(std::find(allowed.begin(), allowed.end(), cut) != allowed.end(),
                  qPrintable(QStringLiteral("%1 cut at rows %2-%3").arg(path).arg(cut.first).arg(cut.second)));
     }
@@ -207,17 +229,56 @@ void TestPictures::everyPictureIsUsed()
         collection.insert(prefix + file);
     // The icon is the window's, set by code rather than by a sheet.
     QVERIFY(collection.remove(prefix + QStringLiteral("main.ico")));
+    // Every picture has its @2x file and only pictures have one.
+    for (const QString &path : QSet<QString>(collection)) {
+        if (path.endsWith(QLatin1String("@2x.png")))
+            continue;
+        QVERIFY2(collection.remove(atScale(path, 2)), qPrintable(path));
+    }
     QCOMPARE(collection.size(), 24);
     QCOMPARE(named, collection);
+}
+
+void TestPictures::scaledCuts_data()
+{
+    QTest::addColumn<QString>("sheet");
+    QTest::addColumn<QString>("expected");
+    const QString close = QStringLiteral("url(:/images/images/main_top_close_.png)");
+    QTest::newRow("offsets doubled, spacing kept")
+        << "a{border-image:" + close + " 20 0  20 0 ;}" << "a{border-image:" + close + " 40 0  40 0 ;}";
+    QTest::newRow("every rule of a sheet")
+        << "a{border-image: " + close + " 0 0 40 0;}b{border-image:" + close + " 40 0 0 0;}"
+        << "a{border-image: " + close + " 0 0 80 0;}b{border-image:" + close + " 80 0 0 0;}";
+    QTest::newRow("whole picture")
+        << "a{border-image: url(:/images/images/warning.png);}"
+        << "a{border-image: url(:/images/images/warning.png);}";
+    // Qt draws a picture without an @2x file from itself: its offsets fit.
+    QTest::newRow("no @2x file")
+        << "a{border-image: url(:/images/images/main.ico) 0 0 16 0;}"
+        << "a{border-image: url(:/images/images/main.ico) 0 0 16 0;}";
+    QTest::newRow("other numbers")
+        << "a{font-size:12px; border: 1px solid; border-image: " + close + " 0 0 40 0; margin: 3px;}"
+        << "a{font-size:12px; border: 1px solid; border-image: " + close + " 0 0 80 0; margin: 3px;}";
+}
+
+void TestPictures::scaledCuts()
+{
+    QFETCH(QString, sheet);
+    QFETCH(QString, expected);
+    QCOMPARE(scaleSheetCuts(sheet, 2), expected);
+    QCOMPARE(scaleSheetCuts(sheet, 1), sheet);
 }
 
 void TestPictures::sizes_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QSize>("size");
-    for (const Picture &picture : pictures())
-        QTest::newRow(picture.name) << prefix + QLatin1String(picture.name)
-                                    << QSize(picture.width, picture.height);
+    for (int scale : {1, 2}) {
+        for (const Picture &picture : pictures())
+            QTest::addRow("%s at %dx", picture.name, scale)
+                << atScale(prefix + QLatin1String(picture.name), scale)
+                << QSize(picture.width, picture.height) * scale;
+    }
 }
 
 void TestPictures::sizes()
@@ -234,13 +295,16 @@ void TestPictures::stateRows_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QVector<int>>("bounds");
-    for (const Picture &picture : pictures()) {
-        if (picture.states.empty())
-            continue;
-        QVector<int> bounds;
-        for (const Rows &rows : picture.states)
-            bounds << rows.first << rows.second;
-        QTest::newRow(picture.name) << prefix + QLatin1String(picture.name) << bounds;
+    for (int scale : {1, 2}) {
+        for (const Picture &picture : pictures()) {
+            if (picture.states.empty())
+                continue;
+            QVector<int> bounds;
+            for (const Rows &rows : statesAt(picture.states, scale))
+                bounds << rows.first << rows.second;
+            QTest::addRow("%s at %dx", picture.name, scale)
+                << atScale(prefix + QLatin1String(picture.name), scale) << bounds;
+        }
     }
 }
 
@@ -281,8 +345,13 @@ void TestPictures::colours_data()
     QTest::addColumn<QPoint>("at");
     QTest::addColumn<QString>("expected");
 
+    // Each spot at 1x and, at twice the coordinates, in the @2x file.
     auto row = [](const char *tag, const char *name, QPoint at, const char *expected) {
-        QTest::newRow(tag) << QString::fromLatin1(name) << at << QString::fromLatin1(expected);
+        for (int scale : {1, 2}) {
+            QTest::addRow("%s at %dx", tag, scale)
+                << atScale(QString::fromLatin1(name), scale) << at * scale
+                << QString::fromLatin1(expected);
+        }
     };
     row("start normal", "main_convert_start.png", {155, 29}, "green");
     row("start hover", "main_convert_start.png", {155, 102}, "green");

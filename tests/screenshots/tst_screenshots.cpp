@@ -8,6 +8,8 @@
 #include <QScreen>
 #include <QStackedWidget>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -15,7 +17,78 @@
 #include "clips.h"
 #include "dlgavsettings.h"
 #include "fonts.h"
+#include "highdpi.h"
 #include "../mainwindow/testsupport.h"
+
+namespace {
+
+// Set for a copy of this test that runs one density on its own X server.
+const char densityChild[] = "VANTOR_DENSITY_CHILD";
+
+// The text of a label, button or check box, the width it needs and the
+// width the widget gives it, in the widget's own units.
+struct TextRoom
+{
+    QString text;
+    int needed = 0;
+    int room = 0;
+};
+
+TextRoom textRoom(QWidget *widget)
+{
+    if (auto *label = qobject_cast<QLabel *>(widget)) {
+        int needed = 0;
+        for (const QString &line : label->text().split(QLatin1Char('\n')))
+            needed = qMax(needed, label->fontMetrics().horizontalAdvance(line));
+        return {label->text(), needed, label->contentsRect().width() - 2 * label->margin()};
+    }
+    auto *button = qobject_cast<QAbstractButton *>(widget);
+    if (!button)
+        return {};
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    const QStyle::SubElement contents = qobject_cast<QCheckBox *>(button)
+                                            ? QStyle::SE_CheckBoxContents
+                                            : QStyle::SE_PushButtonContents;
+    const QRect room = button->style()->subElementRect(contents, &option, button);
+    return {button->text(), button->fontMetrics().horizontalAdvance(button->text()), room.width()};
+}
+
+// Every shown text of a window that its widget cuts.
+QStringList cutTexts(QWidget *window)
+{
+    QStringList cut;
+    for (QWidget *widget : window->findChildren<QWidget *>()) {
+        const TextRoom text = textRoom(widget);
+        if (widget->isVisibleTo(window) && !text.text.isEmpty() && text.needed > text.room)
+            cut << QStringLiteral("%1 \"%2\" needs %3, has %4")
+                       .arg(widget->objectName(), text.text)
+                       .arg(text.needed)
+                       .arg(text.room);
+    }
+    return cut;
+}
+
+// Mean difference per channel between a screen area and a picture drawn
+// into it at the area's size.
+double difference(const QImage &area, const QString &picture)
+{
+    const QImage drawn = QImage(picture)
+                             .scaled(area.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                             .convertToFormat(QImage::Format_RGB32);
+    const QImage shown = area.convertToFormat(QImage::Format_RGB32);
+    qint64 sum = 0;
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            const QRgb a = shown.pixel(x, y), b = drawn.pixel(x, y);
+            sum += qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) + qAbs(qBlue(a) - qBlue(b));
+        }
+    }
+    return double(sum) / (3.0 * shown.width() * shown.height());
+}
+
+} // namespace
 
 // Shows every window on a real X server, saves what the screen shows into
 // the screenshots folder, and checks the look at a few sample pixels.
@@ -42,6 +115,121 @@ private:
     static QColor pixelOf(const QImage &shot, QWidget *window, QWidget *widget, QPoint local)
     {
         return shot.pixelColor(widget->mapTo(window, local));
+    }
+    // A widget's area in a screenshot of its window, in device pixels.
+    static QImage areaOf(const QImage &shot, QWidget *window, QWidget *widget)
+    {
+        const qreal ratio = shot.devicePixelRatio();
+        const QRect area(widget->mapTo(window, QPoint(0, 0)), widget->size());
+        return shot.copy(QRect((QPointF(area.topLeft()) * ratio).toPoint(),
+                               (QSizeF(area.size()) * ratio).toSize()));
+    }
+    // The size of a window's X window, in device pixels.
+    static QSize windowPixels(QWidget *window)
+    {
+        return QGuiApplication::primaryScreen()->grabWindow(window->winId()).size();
+    }
+    static int countColours(const QImage &image, bool (*test)(QColor))
+    {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                count += test(image.pixelColor(x, y)) ? 1 : 0;
+        }
+        return count;
+    }
+    static bool isDark(QColor c) { return c.lightness() < 90; }
+    // The smallest rectangle around every pixel that is not dark.
+    static QRect brightArea(const QImage &image)
+    {
+        QRect area;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (!isDark(image.pixelColor(x, y)))
+                    area |= QRect(x, y, 1, 1);
+            }
+        }
+        return area;
+    }
+    // Lists a file and plays it by a double click on its row.
+    void playFirstRow(MainWindow &window, const QString &path)
+    {
+        QVERIFY(window.addInputFile(path.toUtf8()) == ResultOk);
+        window.setMainState(MainWindow::MainStateReady);
+        QListWidget *list = listOf(window);
+        const QRect row = list->visualItemRect(list->item(0));
+        // A double click is a press, a release and the double-click event.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, row.center());
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, row.center());
+        auto *elapsed = window.findChild<QLabel *>(QStringLiteral("curtime"));
+        QTRY_VERIFY_WITH_TIMEOUT(elapsed->text() >= QStringLiteral("00:00:02"), 15000);
+    }
+    // Runs one row of wholeAtEveryDensity in a copy of this test on a
+    // private X server of that density and a 3840 x 2160 screen.
+    static void runOnPrivateScreen(int dpi, const char *row)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("VANTOR_XVFB_DPI"), QString::number(dpi));
+        environment.insert(QStringLiteral("VANTOR_XVFB_SCREEN"), QStringLiteral("3840x2160x24"));
+        environment.insert(QLatin1String(densityChild), QStringLiteral("1"));
+        QProcess child;
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QStringLiteral(VANTOR_XVFB_RUN_SCRIPT),
+                    {QCoreApplication::applicationFilePath(),
+                     QStringLiteral("wholeAtEveryDensity:%1").arg(QLatin1String(row))});
+        QVERIFY(child.waitForFinished(240000));
+        const QByteArray output = child.readAll();
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+                 output.constData());
+        QVERIFY2(output.contains("PASS   : TestScreenshots::wholeAtEveryDensity("), output.constData());
+    }
+    // At 2x the guide is drawn from its @2x file, not from the 1x one
+    // enlarged (at 125 % both are resampled and this cannot tell them
+    // apart); the add button shows its normal state only: a white face with
+    // a dark sign, none of the green of the states below it in its strip.
+    static void checkPictures(const QImage &shot, MainWindow &window, qreal ratio)
+    {
+        const QImage guide = areaOf(shot, &window, window.findChild<QLabel *>(QStringLiteral("labelTeach")));
+        const double fromOne = difference(guide, QStringLiteral(":/images/images/main_stack_teach.png"));
+        const double fromTwo = difference(guide, QStringLiteral(":/images/images/main_stack_teach@2x.png"));
+        if (qAbs(ratio - 1.0) < 0.01 || qAbs(ratio - 2.0) < 0.01) {
+            QVERIFY2(ratio > 1.5 ? fromTwo * 4 < fromOne : fromOne * 4 < fromTwo,
+                     qPrintable(QStringLiteral("1x %1, 2x %2").arg(fromOne).arg(fromTwo)));
+        }
+        const QImage add = areaOf(shot, &window, buttonOf(window, "btnInputFile"));
+        QCOMPARE(countColours(add, isGreen), 0);
+        QVERIFY(countColours(add, isDark) > 10 * ratio * ratio);
+    }
+    void checkDialogs(MainWindow &window, const QString &suffix)
+    {
+        CDlgMessage message(&window, 2, QStringLiteral("确认取消？\n未完成的转码任务将会取消。\n"));
+        QVERIFY(QTest::qWaitForWindowExposed(&message));
+        grab(&message, QStringLiteral("message-dialog") + suffix);
+        QVERIFY2(cutTexts(&message).isEmpty(), qPrintable(cutTexts(&message).join(QLatin1String("; "))));
+        message.close();
+
+        initCatalogue();
+        CDlgAVSettings settings(&window);
+        settings.setSettings(makeAVSettings(0, 1, 1));
+        QVERIFY(QTest::qWaitForWindowExposed(&settings));
+        grab(&settings, QStringLiteral("settings-dialog") + suffix);
+        QVERIFY2(cutTexts(&settings).isEmpty(), qPrintable(cutTexts(&settings).join(QLatin1String("; "))));
+        settings.close();
+    }
+    // libvlc sizes its picture by the native window, in device pixels: the
+    // colour bars reach across the whole preview.
+    void checkPreviewFills(MainWindow &window, const QString &suffix)
+    {
+        playFirstRow(window, clip(QStringLiteral("density.mp4")));
+        const QImage playing = grab(&window, QStringLiteral("main-playing") + suffix);
+        QWidget *display = window.findChild<QWidget *>(QStringLiteral("display"));
+        const QImage video = areaOf(playing, &window, display);
+        const QRect bars = brightArea(video);
+        QVERIFY2(bars.width() >= video.width() - 4 || bars.height() >= video.height() - 4,
+                 qPrintable(QStringLiteral("bars %1x%2 in %3x%4")
+                                .arg(bars.width()).arg(bars.height())
+                                .arg(video.width()).arg(video.height())));
     }
     static bool isGreen(QColor c) { return c.green() > c.red() + 40 && c.green() > c.blue() + 20; }
     static bool isRed(QColor c) { return c.red() > c.green() + 60 && c.red() > c.blue() + 60; }
@@ -147,19 +335,49 @@ private slots:
         QVERIFY(isGreen(shot.pixelColor(100, 5)));
     }
 
+    void wholeAtEveryDensity_data()
+    {
+        QTest::addColumn<int>("dpi");
+        QTest::addColumn<QSize>("pixels");
+        QTest::newRow("96 dpi") << 96 << QSize(800, 510);
+        QTest::newRow("120 dpi") << 120 << QSize(1000, 637);
+        QTest::newRow("192 dpi") << 192 << QSize(1600, 1020);
+    }
+
+    // The window and both dialogs on a screen of each density: scaled as
+    // one, every text whole, pictures drawn from the files of the density
+    // and cut at the right state, the video filling the preview. A density
+    // other than this X server's runs in a copy of this test.
+    void wholeAtEveryDensity()
+    {
+        QFETCH(int, dpi);
+        QFETCH(QSize, pixels);
+        const qreal ratio = QGuiApplication::primaryScreen()->devicePixelRatio();
+        if (qAbs(ratio - dpi / 96.0) > 0.01) {
+            QVERIFY2(qEnvironmentVariableIsEmpty(densityChild),
+                     qPrintable(QStringLiteral("scale factor %1 at %2 dpi").arg(ratio).arg(dpi)));
+            runOnPrivateScreen(dpi, QTest::currentDataTag());
+            return;
+        }
+        const QString suffix = QStringLiteral("-%1dpi.png").arg(dpi);
+
+        MainWindow window;
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTest::qWait(300);
+        const QImage shot = grab(&window, QStringLiteral("main") + suffix);
+        QCOMPARE(windowPixels(&window), pixels);
+        const QStringList cut = cutTexts(&window);
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1String("; "))));
+        checkPictures(shot, window, ratio);
+        checkDialogs(window, suffix);
+        checkPreviewFills(window, suffix);
+    }
+
     void playerPlaying()
     {
         MainWindow window;
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QVERIFY(window.addInputFile(clip(QStringLiteral("preview.mp4")).toUtf8()) == ResultOk);
-        window.setMainState(MainWindow::MainStateReady);
-        QListWidget *list = listOf(window);
-        const QRect row = list->visualItemRect(list->item(0));
-        // A double click is a press, a release and the double-click event.
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, row.center());
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, row.center());
-        auto *elapsed = window.findChild<QLabel *>(QStringLiteral("curtime"));
-        QTRY_VERIFY_WITH_TIMEOUT(elapsed->text() >= QStringLiteral("00:00:02"), 15000);
+        playFirstRow(window, clip(QStringLiteral("preview.mp4")));
         const QImage shot = grab(&window, QStringLiteral("main-playing.png"));
         // The clip shows saturated colour bars; the still picture has none.
         QWidget *display = window.findChild<QWidget *>(QStringLiteral("display"));
@@ -170,5 +388,13 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestScreenshots)
+// The program's own start-up rather than QTEST_MAIN's, which would pin the
+// fonts to 96 dpi and hide what a denser screen does to texts.
+int main(int argc, char *argv[])
+{
+    enableHighDpiScaling();
+    QApplication application(argc, argv);
+    TestScreenshots test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_screenshots.moc"
