@@ -24,6 +24,7 @@ private:
 
 private slots:
     void initTestCase();
+    void init();
     void runOnTheDesktop_data();
     void runOnTheDesktop();
     void cancelledRunIsNotAnnounced();
@@ -36,6 +37,14 @@ void TestRunPresence::initTestCase()
     qputenv("XDG_RUNTIME_DIR", work.path().toUtf8());
     QDir::setCurrent(work.path());
     QVERIFY(bus.start());
+}
+
+// A job's go file left by an earlier case would let that job end at once.
+void TestRunPresence::init()
+{
+    const QDir dir(work.path());
+    for (const QString &name : dir.entryList({QStringLiteral("*.go")}, QDir::Files))
+        QVERIFY(QFile::remove(dir.filePath(name)));
 }
 
 void TestRunPresence::runOnTheDesktop_data()
