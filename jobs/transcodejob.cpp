@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include "catalogue.h"
@@ -15,10 +16,15 @@ namespace {
 constexpr int chunkSize = 8192;
 // One read leaves the chunk's last byte for the terminating zero.
 constexpr int readCapacity = chunkSize - 1;
-// Far more than the pipe holds, so a tick empties it; the bound only keeps
-// a child that writes without pause from holding the GUI thread.
-constexpr int maxReadsPerTick = 64;
-constexpr int pollIntervalMs = 200;
+// Two pipes full; the bound only keeps a child that writes without pause
+// from holding the GUI thread: the notifier wakes the job again at once.
+constexpr int maxReadsPerWake = 16;
+// Progress is shown at most this often.
+constexpr int refreshIntervalMs = 200;
+// A child that closed its output is looked for this often, a little less
+// often the longer it lingers.
+constexpr int firstExitCheckMs = 1;
+constexpr int lastExitCheckMs = 100;
 // The longest file name Linux file systems take, in bytes.
 constexpr int maxNameBytes = 255;
 constexpr int maxRenameAttempts = 100;
@@ -26,14 +32,19 @@ constexpr int maxRenameAttempts = 100;
 } // namespace
 
 TranscodeJob::TranscodeJob(QObject *parent)
-    : QObject(parent), command(AVSettings{}), pollTimer(new QTimer(this))
+    : QObject(parent), command(AVSettings{}), exitTimer(new QTimer(this)),
+      refreshTimer(new QTimer(this))
 {
-    connect(pollTimer, &QTimer::timeout, this, &TranscodeJob::onTimer);
+    exitTimer->setSingleShot(true);
+    refreshTimer->setSingleShot(true);
+    connect(exitTimer, &QTimer::timeout, this, &TranscodeJob::checkExit);
+    connect(refreshTimer, &QTimer::timeout, this, &TranscodeJob::refreshProgress);
 }
 
 TranscodeJob::~TranscodeJob()
 {
     if (currentState == ConvertRunning) {
+        stopWatching();
         process.stop();
         removePartial();
     }
@@ -97,9 +108,17 @@ int TranscodeJob::start(const QByteArray &outputPath)
     chunk.assign(chunkSize, '\0');
     parser.reset(command.inputPath, command.outputPath);
     outputEnded = refused;
+    exitChecks = 0;
+    pendingPercent = -1;
+    lastRefresh.invalidate();
     setState(ConvertRunning);
     emit progressChanged(0);
-    pollTimer->start(refused ? 0 : pollIntervalMs);
+    if (refused) {
+        exitTimer->start(0);
+    } else {
+        outputNotifier = new QSocketNotifier(process.outputDescriptor(), QSocketNotifier::Read, this);
+        connect(outputNotifier, &QSocketNotifier::activated, this, &TranscodeJob::readOutput);
+    }
     return ResultOk;
 }
 
@@ -112,9 +131,9 @@ int TranscodeJob::stop()
         // stop() returns only once the child is gone, so nothing writes to
         // the file any more when it is deleted. The final name was never
         // written: whatever is there is not this job's.
+        stopWatching();
         process.stop();
         removePartial();
-        pollTimer->stop();
         std::vector<char>().swap(chunk);
         break;
     default:
@@ -124,34 +143,19 @@ int TranscodeJob::stop()
     return ResultOk;
 }
 
-void TranscodeJob::onTimer()
+void TranscodeJob::readOutput()
 {
-    if (refused) {
-        endJob();
-        return;
-    }
-    if (process.isRunning())
-        drainOutput();
-    if (process.isRunning())
-        return;
-    if (!outputEnded) {
-        pollTimer->stop();
-        return;
-    }
-    // The exit status takes part in the verdict, so wait (tick by tick) for
-    // a child that closed its output but has not exited yet.
-    if (process.reapChild())
-        endJob();
-}
-
-void TranscodeJob::drainOutput()
-{
-    for (int reads = 0; reads < maxReadsPerTick; ++reads) {
+    for (int reads = 0; reads < maxReadsPerWake; ++reads) {
         int count = 0;
         const int code = process.readOutput(chunk.data(), readCapacity, &count);
         if (code == ResultEndOfOutput) {
             showProgress(parser.flush());
             outputEnded = true;
+            // The pipe is closed: the notifier must not watch it any more.
+            outputNotifier->setEnabled(false);
+            outputNotifier->deleteLater();
+            outputNotifier = nullptr;
+            checkExit();
             return;
         }
         if (code != ResultOk || count == 0)
@@ -160,17 +164,54 @@ void TranscodeJob::drainOutput()
     }
 }
 
+// The exit status takes part in the verdict: a child that closed its output
+// but has not exited yet is waited for, without ever blocking.
+void TranscodeJob::checkExit()
+{
+    if (!refused && !process.reapChild()) {
+        exitTimer->start(qMin(lastExitCheckMs, firstExitCheckMs << qMin(exitChecks++, 7)));
+        return;
+    }
+    endJob();
+}
+
 void TranscodeJob::showProgress(int percent)
 {
-    if (percent >= 0)
-        emit progressChanged(percent);
+    if (percent < 0)
+        return;
+    pendingPercent = percent;
+    if (!lastRefresh.isValid() || lastRefresh.elapsed() >= refreshIntervalMs)
+        refreshProgress();
+    else if (!refreshTimer->isActive())
+        refreshTimer->start(int(refreshIntervalMs - lastRefresh.elapsed()));
+}
+
+void TranscodeJob::refreshProgress()
+{
+    refreshTimer->stop();
+    if (pendingPercent < 0)
+        return;
+    lastRefresh.start();
+    emit progressChanged(pendingPercent);
+    pendingPercent = -1;
+}
+
+void TranscodeJob::stopWatching()
+{
+    exitTimer->stop();
+    refreshTimer->stop();
+    pendingPercent = -1;
+    delete outputNotifier;
+    outputNotifier = nullptr;
 }
 
 void TranscodeJob::endJob()
 {
     outputEnded = false;
     std::vector<char>().swap(chunk);
-    pollTimer->stop();
+    // The last position read is shown before the verdict.
+    refreshProgress();
+    stopWatching();
     const bool ran = !refused;
     if (refused) {
         refused = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 
 #include <vector>
@@ -11,6 +12,7 @@
 #include "transcodecommand.h"
 #include "transcodeprocess.h"
 
+class QSocketNotifier;
 class QTimer;
 
 // Job states, the values state() returns.
@@ -87,11 +89,13 @@ signals:
     void finished();
 
 private slots:
-    void onTimer();
+    void readOutput();
+    void checkExit();
+    void refreshProgress();
 
 private:
     void setState(int code);
-    void drainOutput();
+    void stopWatching();
     void showProgress(int percent);
     void endJob();
     bool partialWritten();
@@ -102,7 +106,15 @@ private:
     TranscodeProcess process;
     // Allocated while the child runs.
     std::vector<char> chunk;
-    QTimer *pollTimer;
+    // Wakes the job when the child writes, and sees the end of its output.
+    QSocketNotifier *outputNotifier = nullptr;
+    // Collects a child that closed its output a moment before it exits.
+    QTimer *exitTimer;
+    int exitChecks = 0;
+    // Paces what is shown: a flood of output costs no repaints.
+    QTimer *refreshTimer;
+    QElapsedTimer lastRefresh;
+    int pendingPercent = -1;
     OutputParser parser;
     int currentState = ConvertWaiting;
     // The child has closed its output; the job ends once it has exited.

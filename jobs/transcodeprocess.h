@@ -49,6 +49,9 @@ public:
 
     // The pipe is open.
     bool isRunning() const { return running; }
+    // The parent's end of the pipe, for an event loop to watch; -1 when
+    // nothing runs.
+    int outputDescriptor() const { return readEnd; }
     // The last child collected exited by itself with status 0.
     bool exitedCleanly() const { return cleanExit; }
 
