@@ -97,6 +97,7 @@ void MainWindow::initUi()
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_AlwaysShowToolTips);
     loadStyleSheet(this, QStringLiteral(":/qss/css/MainWindow.css"));
+    InputItem::shareStyleSheet(ui.listInput);
     setWindowTitle(QStringLiteral("Vantor视频转换器"));
     ui.mainLabelLogoStr->setText(QStringLiteral("Vantor视频转换器 v3.1.3"));
     setWindowIcon(QIcon(QStringLiteral(":/images/images/main.ico")));
@@ -222,12 +223,12 @@ int MainWindow::addInputFile(const QByteArray &path)
         return ResultInvalidArgument;
     if (!isInputExtension(asciiLower("." + info.suffix().toUtf8())))
         return ResultInvalidArgument;
-    for (int row = 0; row < ui.listInput->count(); ++row) {
-        if (itemAt(row)->inputPath() == path)
-            return ResultInvalidArgument;
-    }
+    if (listedPaths.contains(path))
+        return ResultInvalidArgument;
     // A new file gets what the bar shows, as the user expects.
-    auto *item = new InputItem(ui.listInput);
+    // Made in the viewport, where the list shows it: no second polish when
+    // the list takes it.
+    auto *item = new InputItem(ui.listInput->viewport());
     if (item->setInputFile(path, currentSettings) != ResultOk) {
         delete item;
         return ResultInvalidArgument;
@@ -238,6 +239,7 @@ int MainWindow::addInputFile(const QByteArray &path)
     ui.listInput->setItemWidget(row, item);
     connect(item, &InputItem::ItemConvertDone, this, &MainWindow::ItemConvertDone);
     connect(item, &InputItem::ItemDelete, this, &MainWindow::ItemDelete);
+    listedPaths.insert(path);
     return ResultOk;
 }
 
@@ -301,6 +303,7 @@ void MainWindow::ItemDelete(InputItem *item)
         return;
     for (int row = 0; row < ui.listInput->count(); ++row) {
         if (itemAt(row) == item) {
+            listedPaths.remove(item->inputPath());
             delete ui.listInput->takeItem(row);
             break;
         }
@@ -317,6 +320,7 @@ void MainWindow::btnInputClear_clicked()
         return;
     player->stop();
     ui.listInput->clear();
+    listedPaths.clear();
     setMainState(MainStateEmpty);
 }
 

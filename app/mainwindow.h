@@ -129,6 +129,8 @@ private:
     // a cancel stops only the others.
     QList<InputItem *> runItems;
     QSet<InputItem *> endedItems;
+    // The listed sources, so that adding a file does not walk every row.
+    QSet<QByteArray> listedPaths;
     // The open "确认取消？" question, closed when the run ends by itself.
     QPointer<CDlgMessage> cancelQuestion;
     qint64 freeSpaceFloor = -1;

@@ -16,6 +16,18 @@ const char *const statusTexts[] = {
     "转码错误   ",
 };
 
+const char *const rowSheetPath = ":/qss/css/InputItem.css";
+const char *const sharesRowSheet = "vantorSharesRowSheet";
+
+bool sheetIsShared(const QWidget *widget)
+{
+    for (; widget; widget = widget->parentWidget()) {
+        if (widget->property(sharesRowSheet).toBool())
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 InputItem::InputItem(QWidget *parent)
@@ -23,7 +35,8 @@ InputItem::InputItem(QWidget *parent)
 {
     qRegisterMetaType<InputItem *>("InputItem*");
     ui.setupUi(this);
-    loadStyleSheet(this, QStringLiteral(":/qss/css/InputItem.css"));
+    if (!sheetIsShared(parent))
+        loadStyleSheet(this, QString::fromLatin1(rowSheetPath));
     showState(conversion->state());
     ui.progressBar->setRange(0, 100);
     ui.progressBar->setValue(0);
@@ -34,6 +47,12 @@ InputItem::InputItem(QWidget *parent)
 }
 
 InputItem::~InputItem() = default;
+
+void InputItem::shareStyleSheet(QWidget *list)
+{
+    loadStyleSheet(list, QString::fromLatin1(rowSheetPath));
+    list->setProperty(sharesRowSheet, true);
+}
 
 int InputItem::setInputFile(const QByteArray &path, const AVSettings &settings)
 {

@@ -21,8 +21,14 @@ class InputItem final : public QWidget
     Q_DISABLE_COPY_MOVE(InputItem)
 
 public:
+    // A row takes its look from the list when the list carries the rows'
+    // sheet (see shareStyleSheet), and loads the sheet itself otherwise.
     explicit InputItem(QWidget *parent = nullptr);
     ~InputItem() override;
+
+    // Gives a list the rows' sheet once, so that each row of it does not
+    // parse and hold a copy of its own.
+    static void shareStyleSheet(QWidget *list);
 
     // Binds the row to a file and shows its name and size: ResultOk, or
     // ResultUnusable when no file is there (nothing changes then).

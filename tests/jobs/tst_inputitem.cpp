@@ -63,6 +63,7 @@ private slots:
     void deleteButtonInAnyState();
     void destroyingRunningItemKillsChild();
     void oneWakeReadsWhatArrived();
+    void rowInASharingListLooksTheSame();
 
 private:
     std::unique_ptr<InputItem> makeItem(const QByteArray &program, const QString &name = "clip.mkv");
@@ -438,4 +439,30 @@ void TestInputItem::oneWakeReadsWhatArrived()
 }
 
 QTEST_MAIN(TestInputItem)
+// A list that carries the rows' sheet spares each row its own copy; the row
+// must look exactly as one that loads the sheet itself.
+void TestInputItem::rowInASharingListLooksTheSame()
+{
+    auto alone = makeItem(succeeding, QStringLiteral("look.mkv"));
+    QVERIFY(alone);
+    QWidget list;
+    InputItem::shareStyleSheet(&list);
+    auto *listed = new InputItem(&list);
+    QCOMPARE(listed->setInputFile((sources + "look.mkv").toUtf8(), makeAVSettings(0, 1, 1)), ResultOk);
+    QVERIFY(!alone->styleSheet().isEmpty());
+    QVERIFY(listed->styleSheet().isEmpty());
+
+    list.resize(alone->size());
+    listed->setGeometry(QRect(QPoint(0, 0), alone->size()));
+    alone->show();
+    list.show();
+    const QImage own = alone->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage shared = listed->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(shared.size(), own.size());
+    // A child is grabbed with alpha, a window without: compare the pixels.
+    QVERIFY(shared == own);
+    // Not a blank pair: the row's green background is drawn.
+    QCOMPARE(own.pixelColor(2, 2), QColor(58, 187, 138));
+}
+
 #include "tst_inputitem.moc"

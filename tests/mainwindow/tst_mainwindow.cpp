@@ -334,7 +334,8 @@ void TestMainWindow::deleteAndClearAskFirst()
     buttonOf(window, "btnInputClear")->click();
     QCOMPARE(answerer.texts.size(), 0);
 
-    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == ResultOk);
+    const QByteArray path = listed(QStringLiteral("a.mp4")).toUtf8();
+    QVERIFY(window.addInputFile(path) == ResultOk);
     window.setMainState(MainWindow::MainStateReady);
     answerer.answers << confirm;
     if (clearAll)
@@ -345,6 +346,9 @@ void TestMainWindow::deleteAndClearAskFirst()
     QCOMPARE(listOf(window)->count(), confirm ? 0 : 1);
     QCOMPARE(window.findChild<QStackedWidget *>(QStringLiteral("stackInput"))->currentIndex(),
              confirm ? 0 : 1);
+    // A file whose row went can be listed again; one still listed cannot.
+    QCOMPARE(window.addInputFile(path), confirm ? ResultOk : ResultInvalidArgument);
+    QCOMPARE(listOf(window)->count(), 1);
 }
 
 // -------------------------------------------------------- conversion queue
