@@ -15,8 +15,9 @@ struct ChildProcess
     char state;
 };
 
-// The direct children of this process, read from /proc.
-inline QList<ChildProcess> childProcesses()
+// Every process whose parent is `parent`, with its state letter, read from
+// /proc.
+inline QList<ChildProcess> processesOf(int parent)
 {
     QList<ChildProcess> children;
     const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
@@ -34,30 +35,24 @@ inline QList<ChildProcess> childProcesses()
         const QList<QByteArray> fields = line.mid(close + 2).split(' ');
         if (close < 0 || fields.size() < 2)
             continue;
-        if (fields.at(1).toInt() == getpid())
+        if (fields.at(1).toInt() == parent)
             children << ChildProcess{pid, fields.at(0).isEmpty() ? '?' : fields.at(0).at(0)};
     }
     return children;
 }
 
-// The children of another process, read from /proc.
+// The direct children of this process.
+inline QList<ChildProcess> childProcesses()
+{
+    return processesOf(getpid());
+}
+
+// The children of another process.
 inline QList<int> childrenOf(int parent)
 {
     QList<int> children;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString &entry : entries) {
-        bool numeric = false;
-        const int pid = entry.toInt(&numeric);
-        if (!numeric)
-            continue;
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields.at(1).toInt() == parent)
-            children << pid;
-    }
+    for (const ChildProcess &child : processesOf(parent))
+        children << child.pid;
     return children;
 }
 
