@@ -116,6 +116,9 @@ void TestTranscodeCommand::options_data()
     QTest::newRow("high levels in .avi")
         << makeAVSettings(2, 2, 2)
         << QByteArray("-crf 18 -r 30 -c:v libx264 -ar 48000 -b:a 256k -c:a mp3");
+    QTest::newRow("libx265 in .avi gets a FourCC")
+        << with([](AVSettings &s) { s.container = 2; s.videoCodec = 3; s.audioCodec = 1; })
+        << QByteArray("-crf 24 -r 18 -c:v libx265 -tag:v HEVC -ar 44100 -b:a 128k -c:a mp3");
     QTest::newRow("unknown codec keys write no codec")
         << with([](AVSettings &s) { s.videoCodec = 7; s.audioCodec = -1; })
         << QByteArray("-b:v 512k -r 18 -ar 44100 -b:a 128k");
