@@ -10,13 +10,15 @@ namespace {
 constexpr int aviContainer = 2;
 constexpr int x264Codec = 2;
 constexpr int x265Codec = 3;
+constexpr int videoCopy = 6;
+constexpr int audioCopy = 3;
 
 void addOption(QList<QByteArray> &options, const char *name, const QByteArray &value)
 {
     options << QByteArray(name) << value;
 }
 
-void addVideoOptions(QList<QByteArray> &options, const AVSettings &s)
+void addEncodingOptions(QList<QByteArray> &options, const AVSettings &s)
 {
     if (const QByteArray *size = catalogueText(resolutions, s.resolution))
         addOption(options, "-s", *size);
@@ -30,6 +32,15 @@ void addVideoOptions(QList<QByteArray> &options, const AVSettings &s)
 
     if (s.frameRate != -1)
         addOption(options, "-r", QByteArray::number(s.frameRate));
+}
+
+void addVideoOptions(QList<QByteArray> &options, const AVSettings &s)
+{
+    // A copied stream keeps its size, bitrate and timing: ffmpeg ignores -s
+    // and -b:v for it, and -r only relabels its frames (too fast or out of
+    // order).
+    if (s.videoCodec != videoCopy)
+        addEncodingOptions(options, s);
     if (const QByteArray *codec = catalogueText(videoCodecIds, s.videoCodec))
         addOption(options, "-c:v", *codec);
     // ffmpeg 5.1 writes HEVC into .avi without a FourCC, and every reader
@@ -40,10 +51,13 @@ void addVideoOptions(QList<QByteArray> &options, const AVSettings &s)
 
 void addAudioOptions(QList<QByteArray> &options, const AVSettings &s)
 {
-    if (s.sampleRate != -1)
-        addOption(options, "-ar", QByteArray::number(s.sampleRate));
-    if (s.audioBitrate != -1)
-        addOption(options, "-b:a", QByteArray::number(s.audioBitrate) + 'k');
+    // ffmpeg ignores both for a copied stream.
+    if (s.audioCodec != audioCopy) {
+        if (s.sampleRate != -1)
+            addOption(options, "-ar", QByteArray::number(s.sampleRate));
+        if (s.audioBitrate != -1)
+            addOption(options, "-b:a", QByteArray::number(s.audioBitrate) + 'k');
+    }
     if (const QByteArray *codec = catalogueText(audioCodecIds, s.audioCodec))
         addOption(options, "-c:a", *codec);
 }

@@ -97,9 +97,16 @@ void TestTranscodeCommand::options_data()
     QTest::newRow("libxvid with only a CRF: no rate option")
         << with([](AVSettings &s) { s.videoCodec = 1; s.videoBitrate = -1; })
         << QByteArray("-r 18 -c:v libxvid -ar 44100 -b:a 128k -c:a aac");
-    QTest::newRow("copy keeps the other video options")
+    // A copied stream cannot change: -r would relabel its frames.
+    QTest::newRow("copy of both streams drops sizes and rates")
         << with([](AVSettings &s) { s.videoCodec = 6; s.audioCodec = 3; s.resolution = 1; })
-        << QByteArray("-s 1280x720 -b:v 512k -r 18 -c:v copy -ar 44100 -b:a 128k -c:a copy");
+        << QByteArray("-c:v copy -c:a copy");
+    QTest::newRow("copied video, encoded audio")
+        << with([](AVSettings &s) { s.videoCodec = 6; s.resolution = 1; })
+        << QByteArray("-c:v copy -ar 44100 -b:a 128k -c:a aac");
+    QTest::newRow("encoded video, copied audio")
+        << with([](AVSettings &s) { s.audioCodec = 3; s.resolution = 1; })
+        << QByteArray("-s 1280x720 -crf 24 -r 18 -c:v libx264 -c:a copy");
     QTest::newRow("resolution 0")
         << with([](AVSettings &s) { s.resolution = 0; })
         << QByteArray("-s 1920x1080 -crf 24 -r 18 -c:v libx264 -ar 44100 -b:a 128k -c:a aac");
