@@ -7,10 +7,12 @@
 namespace {
 
 // Catalogue keys the options depend on.
+constexpr int flvContainer = 1;
 constexpr int aviContainer = 2;
 constexpr int x264Codec = 2;
 constexpr int x265Codec = 3;
 constexpr int videoCopy = 6;
+constexpr int mp3Codec = 1;
 constexpr int audioCopy = 3;
 
 void addOption(QList<QByteArray> &options, const char *name, const QByteArray &value)
@@ -49,12 +51,26 @@ void addVideoOptions(QList<QByteArray> &options, const AVSettings &s)
         addOption(options, "-tag:v", "HEVC");
 }
 
+// FLV labels MP3 only at 44100, 22050 and 11025 Hz (48000 it writes as
+// 44100, the frames carry the real rate); ffmpeg refuses any other, so the
+// next lower rate it takes is used.
+int sampleRateFor(const AVSettings &s)
+{
+    if (s.container != flvContainer || s.audioCodec != mp3Codec)
+        return s.sampleRate;
+    for (const int rate : {48000, 44100, 22050, 11025}) {
+        if (s.sampleRate >= rate)
+            return rate;
+    }
+    return s.sampleRate;
+}
+
 void addAudioOptions(QList<QByteArray> &options, const AVSettings &s)
 {
     // ffmpeg ignores both for a copied stream.
     if (s.audioCodec != audioCopy) {
         if (s.sampleRate != -1)
-            addOption(options, "-ar", QByteArray::number(s.sampleRate));
+            addOption(options, "-ar", QByteArray::number(sampleRateFor(s)));
         if (s.audioBitrate != -1)
             addOption(options, "-b:a", QByteArray::number(s.audioBitrate) + 'k');
     }

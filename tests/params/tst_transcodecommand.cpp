@@ -120,6 +120,18 @@ void TestTranscodeCommand::options_data()
     QTest::newRow("low levels in .flv")
         << makeAVSettings(1, 0, 0)
         << QByteArray("-crf 32 -r 12 -c:v libx264 -ar 24000 -b:a 32k -c:a aac");
+    QTest::newRow("mp3 in .flv: 24000 Hz becomes 22050")
+        << with([](AVSettings &s) { s.container = 1; s.audioCodec = 1; s.sampleRate = 24000; })
+        << QByteArray("-crf 24 -r 18 -c:v libx264 -ar 22050 -b:a 128k -c:a mp3");
+    QTest::newRow("mp3 in .flv: 48000 Hz stays")
+        << with([](AVSettings &s) { s.container = 1; s.audioCodec = 1; s.sampleRate = 48000; })
+        << QByteArray("-crf 24 -r 18 -c:v libx264 -ar 48000 -b:a 128k -c:a mp3");
+    QTest::newRow("mp3 in .flv: default rate stays unset")
+        << with([](AVSettings &s) { s.container = 1; s.audioCodec = 1; s.sampleRate = -1; })
+        << QByteArray("-crf 24 -r 18 -c:v libx264 -b:a 128k -c:a mp3");
+    QTest::newRow("mp3 at 24000 Hz in .avi stays")
+        << with([](AVSettings &s) { s.container = 2; s.audioCodec = 1; s.sampleRate = 24000; })
+        << QByteArray("-crf 24 -r 18 -c:v libx264 -ar 24000 -b:a 128k -c:a mp3");
     QTest::newRow("high levels in .avi")
         << makeAVSettings(2, 2, 2)
         << QByteArray("-crf 18 -r 30 -c:v libx264 -ar 48000 -b:a 256k -c:a mp3");
