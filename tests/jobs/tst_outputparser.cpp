@@ -233,6 +233,17 @@ void TestOutputParser::sidesOfAPath_data()
                                              << QByteArray("输出文件夹没有写入权限！\n");
     QTest::newRow("output name too long") << out + ": File name too long\n"
                                           << QByteArray("输出文件名太长！\n");
+    // The .avi writer refusing copied H.264 says "Invalid data found" twice,
+    // about packets, not the source.
+    QTest::newRow("writer refuses a copied stream")
+        << "[avi @ 0x55f7] H.264 bitstream malformed, no startcode found, use the video "
+           "bitstream filter 'h264_mp4toannexb' to fix it\n"
+           "av_interleaved_write_frame(): Invalid data found when processing input\n"
+           "Error writing trailer of " + out + ": Invalid data found when processing input\n"
+        << QByteArray("输出格式无法容纳复制的音视频流，请选择其他编码！\n");
+    QTest::newRow("trailer of another file is not the output")
+        << QByteArray("Error writing trailer of /o/other.mp4: Invalid data found when processing input\n")
+        << QByteArray("未识别的输入文件格式！\n");
     QTest::newRow("full disk on two sides, one message")
         << "av_interleaved_write_frame(): No space left on device\n" + out
                + ": No space left on device\n"
