@@ -23,6 +23,9 @@ const ErrorRow errorTable[] = {
     {"Invalid data found when processing input", "未识别的输入文件格式！"},
     {"Error opening filters", "过滤器内部错误！"},
     {"frame decoding failed:", "帧解码错误-Error"},
+    // ffmpeg 5.1's own line for a damaged frame; the AC-3 decoder says nothing
+    // else ("Error number -16976906 occurred").
+    {"Error while decoding stream", "帧解码错误-Error"},
     {"No space left on device", diskFull},
     {"Permission denied", "没有访问权限！"},
     {"File name too long", "文件名太长！"},

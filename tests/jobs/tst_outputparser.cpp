@@ -135,6 +135,10 @@ void TestOutputParser::reads_data()
         << QList<QByteArray>{"frame decoding failed: x\nError opening filters!\n"
                              "Invalid data found when processing input\nNo such file or directory\n"}
         << 0 << 0 << 0 << oldFour << oldFour;
+    QTest::newRow("damaged AC-3 frame, ffmpeg's only line")
+        << QList<QByteArray>{"frame=    1 fps=0.0 q=0.0 size=       0kB time=00:00:00.02 x    "
+                             "Error while decoding stream #0:1: Error number -16976906 occurred\n"}
+        << 0 << 0 << 0 << QByteArray("帧解码错误-Error\n") << QByteArray("帧解码错误-Error\n");
     QTest::newRow("no progress at all")
         << QList<QByteArray>{"ffmpeg version 5.1\n", "Stream mapping:\n"}
         << 0 << 0 << 0 << none << vague;
@@ -271,14 +275,16 @@ void TestOutputParser::recordedLogsAnyReadSize_data()
 
     const QStringList none;
     const QStringList invalid{QStringLiteral("未识别的输入文件格式！")};
+    // Distinct lines come sorted.
+    const QStringList damaged{QStringLiteral("帧解码错误-Error"), QStringLiteral("未识别的输入文件格式！")};
     const QByteArray noPath;
     QTest::newRow("x264 to mp4") << "x264_mp4_mid.log" << noPath << 30 << true << none;
     QTest::newRow("x265 video only, negative time") << "x265_videoonly_1080.log" << noPath << 10 << true << none;
     QTest::newRow("mpeg4 to avi, no closing stats") << "mpeg4_avi_mid.log" << noPath << 30 << true << none;
     QTest::newRow("raw h264, no duration") << "raw_h264_input.log" << noPath << 0 << false << none;
-    QTest::newRow("damaged stream, 200 KB of warnings") << "noisy_dense_ts.log" << noPath << 30 << true << invalid;
+    QTest::newRow("damaged stream, 200 KB of warnings") << "noisy_dense_ts.log" << noPath << 30 << true << damaged;
     QTest::newRow("text file as mp4") << "text_as_mp4.log" << noPath << 0 << false << invalid;
-    QTest::newRow("truncated after half") << "trunc_half_faststart_mp4.log" << noPath << 10 << true << invalid;
+    QTest::newRow("truncated after half") << "trunc_half_faststart_mp4.log" << noPath << 10 << true << damaged;
     QTest::newRow("missing input") << "missing_input.log" << noPath << 0 << false
                                    << QStringList{QStringLiteral("文件或文件夹不存在！")};
     QTest::newRow("missing output folder")
