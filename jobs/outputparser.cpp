@@ -7,6 +7,7 @@
 namespace {
 
 const char diskFull[] = "输出目录磁盘空间不足！";
+const char copiedStreamRefused[] = "输出格式无法容纳复制的音视频流，请选择其他编码！";
 
 struct ErrorRow
 {
@@ -22,12 +23,17 @@ const ErrorRow errorTable[] = {
     {"Invalid data found when processing input", "未识别的输入文件格式！"},
     {"Error opening filters", "过滤器内部错误！"},
     {"frame decoding failed:", "帧解码错误-Error"},
+    // ffmpeg 5.1's own line for a damaged frame; the AC-3 decoder says nothing
+    // else ("Error number -16976906 occurred").
+    {"Error while decoding stream", "帧解码错误-Error"},
     {"No space left on device", diskFull},
     {"Permission denied", "没有访问权限！"},
     {"File name too long", "文件名太长！"},
     {"is not supported in the official FLV specification", "FLV 格式不支持所选的视频编码！"},
     {"FLV does not support sample rate", "FLV 格式不支持所选的音频采样率！"},
-    {"Could not find tag for codec", "输出格式无法容纳复制的音视频流，请选择其他编码！"},
+    {"Could not find tag for codec", copiedStreamRefused},
+    // H.264 copied out of .mkv into .avi: the writer wants start codes.
+    {"H.264 bitstream malformed, no startcode found", copiedStreamRefused},
     {"cannot edit existing files in-place", "输出文件与源文件相同！"},
 };
 
@@ -45,6 +51,9 @@ const char *const errorWords[] = {
     "rror", "ailed", "nvalid", "annot", "not supported", "ould not", "nable to",
     "denied", "not found", "No such", "too long", "not compatible",
 };
+
+// What the writer of the output could not take; never the source's fault.
+const char writeFailure[] = "av_interleaved_write_frame(): ";
 
 const char vagueError[] = "模糊信息";
 const char finalFailure[] = "Conversion failed!";
@@ -228,6 +237,8 @@ int OutputParser::processChunk(const QByteArray &chunk)
     QList<QByteArray> outputLines;
     const QByteArray inputPrefix = sourcePath.isEmpty() ? QByteArray() : sourcePath + ": ";
     const QByteArray outputPrefix = targetPath.isEmpty() ? QByteArray() : targetPath + ": ";
+    const QByteArray trailerPrefix =
+        targetPath.isEmpty() ? QByteArray() : "Error writing trailer of " + outputPrefix;
     int start = 0;
     while (start < chunk.size()) {
         int end = start;
@@ -244,6 +255,10 @@ int OutputParser::processChunk(const QByteArray &chunk)
         noteErrorLine(line);
         if (!outputPrefix.isEmpty() && line.startsWith(outputPrefix))
             outputLines << line.mid(outputPrefix.size());
+        else if (line.startsWith(writeFailure))
+            outputLines << line.mid(int(sizeof writeFailure) - 1);
+        else if (!trailerPrefix.isEmpty() && line.startsWith(trailerPrefix))
+            outputLines << line.mid(trailerPrefix.size());
         else if (!inputPrefix.isEmpty() && line.startsWith(inputPrefix))
             generalLines << line.mid(inputPrefix.size());
         else

@@ -17,7 +17,8 @@ class OutputParser final
 public:
     // Back to the state of a new job. Lines that begin with one of the two
     // paths and a colon are about that file: an error on the output path is
-    // never blamed on the source.
+    // never blamed on the source, nor is what the writer of the output
+    // refused ("av_interleaved_write_frame(): ", "Error writing trailer of").
     void reset(const QByteArray &inputPath = QByteArray(),
                const QByteArray &outputPath = QByteArray());
 

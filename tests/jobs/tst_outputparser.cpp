@@ -135,6 +135,10 @@ void TestOutputParser::reads_data()
         << QList<QByteArray>{"frame decoding failed: x\nError opening filters!\n"
                              "Invalid data found when processing input\nNo such file or directory\n"}
         << 0 << 0 << 0 << oldFour << oldFour;
+    QTest::newRow("damaged AC-3 frame, ffmpeg's only line")
+        << QList<QByteArray>{"frame=    1 fps=0.0 q=0.0 size=       0kB time=00:00:00.02 x    "
+                             "Error while decoding stream #0:1: Error number -16976906 occurred\n"}
+        << 0 << 0 << 0 << QByteArray("帧解码错误-Error\n") << QByteArray("帧解码错误-Error\n");
     QTest::newRow("no progress at all")
         << QList<QByteArray>{"ffmpeg version 5.1\n", "Stream mapping:\n"}
         << 0 << 0 << 0 << none << vague;
@@ -233,6 +237,17 @@ void TestOutputParser::sidesOfAPath_data()
                                              << QByteArray("输出文件夹没有写入权限！\n");
     QTest::newRow("output name too long") << out + ": File name too long\n"
                                           << QByteArray("输出文件名太长！\n");
+    // The .avi writer refusing copied H.264 says "Invalid data found" twice,
+    // about packets, not the source.
+    QTest::newRow("writer refuses a copied stream")
+        << "[avi @ 0x55f7] H.264 bitstream malformed, no startcode found, use the video "
+           "bitstream filter 'h264_mp4toannexb' to fix it\n"
+           "av_interleaved_write_frame(): Invalid data found when processing input\n"
+           "Error writing trailer of " + out + ": Invalid data found when processing input\n"
+        << QByteArray("输出格式无法容纳复制的音视频流，请选择其他编码！\n");
+    QTest::newRow("trailer of another file is not the output")
+        << QByteArray("Error writing trailer of /o/other.mp4: Invalid data found when processing input\n")
+        << QByteArray("未识别的输入文件格式！\n");
     QTest::newRow("full disk on two sides, one message")
         << "av_interleaved_write_frame(): No space left on device\n" + out
                + ": No space left on device\n"
@@ -260,14 +275,16 @@ void TestOutputParser::recordedLogsAnyReadSize_data()
 
     const QStringList none;
     const QStringList invalid{QStringLiteral("未识别的输入文件格式！")};
+    // Distinct lines come sorted.
+    const QStringList damaged{QStringLiteral("帧解码错误-Error"), QStringLiteral("未识别的输入文件格式！")};
     const QByteArray noPath;
     QTest::newRow("x264 to mp4") << "x264_mp4_mid.log" << noPath << 30 << true << none;
     QTest::newRow("x265 video only, negative time") << "x265_videoonly_1080.log" << noPath << 10 << true << none;
     QTest::newRow("mpeg4 to avi, no closing stats") << "mpeg4_avi_mid.log" << noPath << 30 << true << none;
     QTest::newRow("raw h264, no duration") << "raw_h264_input.log" << noPath << 0 << false << none;
-    QTest::newRow("damaged stream, 200 KB of warnings") << "noisy_dense_ts.log" << noPath << 30 << true << invalid;
+    QTest::newRow("damaged stream, 200 KB of warnings") << "noisy_dense_ts.log" << noPath << 30 << true << damaged;
     QTest::newRow("text file as mp4") << "text_as_mp4.log" << noPath << 0 << false << invalid;
-    QTest::newRow("truncated after half") << "trunc_half_faststart_mp4.log" << noPath << 10 << true << invalid;
+    QTest::newRow("truncated after half") << "trunc_half_faststart_mp4.log" << noPath << 10 << true << damaged;
     QTest::newRow("missing input") << "missing_input.log" << noPath << 0 << false
                                    << QStringList{QStringLiteral("文件或文件夹不存在！")};
     QTest::newRow("missing output folder")

@@ -111,7 +111,7 @@ void TestTranscodeJob::cutAnywhere_data()
     const Case cases[] = {
         {"x264_mp4_mid.log", 0, ConvertDone, "", ""},
         // ffmpeg went on past the damage and exited 0 with a file.
-        {"trunc_half_faststart_mp4.log", 0, ConvertDone, "", "未识别的输入文件格式！\n"},
+        {"trunc_half_faststart_mp4.log", 0, ConvertDone, "", "未识别的输入文件格式！\n帧解码错误-Error\n"},
         {"out_dir_missing.log", 1, ConvertError, "文件或文件夹不存在！\n", ""},
     };
     for (const Case &c : cases) {

@@ -97,9 +97,16 @@ void TestTranscodeCommand::options_data()
     QTest::newRow("libxvid with only a CRF: no rate option")
         << with([](AVSettings &s) { s.videoCodec = 1; s.videoBitrate = -1; })
         << QByteArray("-r 18 -c:v libxvid -ar 44100 -b:a 128k -c:a aac");
-    QTest::newRow("copy keeps the other video options")
+    // A copied stream cannot change: -r would relabel its frames.
+    QTest::newRow("copy of both streams drops sizes and rates")
         << with([](AVSettings &s) { s.videoCodec = 6; s.audioCodec = 3; s.resolution = 1; })
-        << QByteArray("-s 1280x720 -b:v 512k -r 18 -c:v copy -ar 44100 -b:a 128k -c:a copy");
+        << QByteArray("-c:v copy -c:a copy");
+    QTest::newRow("copied video, encoded audio")
+        << with([](AVSettings &s) { s.videoCodec = 6; s.resolution = 1; })
+        << QByteArray("-c:v copy -ar 44100 -b:a 128k -c:a aac");
+    QTest::newRow("encoded video, copied audio")
+        << with([](AVSettings &s) { s.audioCodec = 3; s.resolution = 1; })
+        << QByteArray("-s 1280x720 -crf 24 -r 18 -c:v libx264 -c:a copy");
     QTest::newRow("resolution 0")
         << with([](AVSettings &s) { s.resolution = 0; })
         << QByteArray("-s 1920x1080 -crf 24 -r 18 -c:v libx264 -ar 44100 -b:a 128k -c:a aac");
@@ -113,9 +120,24 @@ void TestTranscodeCommand::options_data()
     QTest::newRow("low levels in .flv")
         << makeAVSettings(1, 0, 0)
         << QByteArray("-crf 32 -r 12 -c:v libx264 -ar 24000 -b:a 32k -c:a aac");
+    QTest::newRow("mp3 in .flv: 24000 Hz becomes 22050")
+        << with([](AVSettings &s) { s.container = 1; s.audioCodec = 1; s.sampleRate = 24000; })
+        << QByteArray("-crf 24 -r 18 -c:v libx264 -ar 22050 -b:a 128k -c:a mp3");
+    QTest::newRow("mp3 in .flv: 48000 Hz stays")
+        << with([](AVSettings &s) { s.container = 1; s.audioCodec = 1; s.sampleRate = 48000; })
+        << QByteArray("-crf 24 -r 18 -c:v libx264 -ar 48000 -b:a 128k -c:a mp3");
+    QTest::newRow("mp3 in .flv: default rate stays unset")
+        << with([](AVSettings &s) { s.container = 1; s.audioCodec = 1; s.sampleRate = -1; })
+        << QByteArray("-crf 24 -r 18 -c:v libx264 -b:a 128k -c:a mp3");
+    QTest::newRow("mp3 at 24000 Hz in .avi stays")
+        << with([](AVSettings &s) { s.container = 2; s.audioCodec = 1; s.sampleRate = 24000; })
+        << QByteArray("-crf 24 -r 18 -c:v libx264 -ar 24000 -b:a 128k -c:a mp3");
     QTest::newRow("high levels in .avi")
         << makeAVSettings(2, 2, 2)
         << QByteArray("-crf 18 -r 30 -c:v libx264 -ar 48000 -b:a 256k -c:a mp3");
+    QTest::newRow("libx265 in .avi gets a FourCC")
+        << with([](AVSettings &s) { s.container = 2; s.videoCodec = 3; s.audioCodec = 1; })
+        << QByteArray("-crf 24 -r 18 -c:v libx265 -tag:v HEVC -ar 44100 -b:a 128k -c:a mp3");
     QTest::newRow("unknown codec keys write no codec")
         << with([](AVSettings &s) { s.videoCodec = 7; s.audioCodec = -1; })
         << QByteArray("-b:v 512k -r 18 -ar 44100 -b:a 128k");

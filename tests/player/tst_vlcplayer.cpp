@@ -57,6 +57,8 @@ private slots:
     void playsFileToTheEnd();
     void playingShowsVideoInPane();
     void pauseResumeAndStop();
+    void pauseHoldsOnlyAPlayingPreview_data();
+    void pauseHoldsOnlyAPlayingPreview();
     void userSeeks();
     void secondFileStopsFirst();
     void emptyPathStopsAndStartsNothing();
@@ -80,6 +82,7 @@ private:
     QColor videoCentre(QImage *shot = nullptr) const;
     QString stoppedMismatch(const vlcplayer *p) const;
     QString playingMismatch() const;
+    QString pausedMismatch();
     void startAndWaitForTime(const QString &path);
 
     QTemporaryDir dir;
@@ -305,6 +308,59 @@ void tst_VlcPlayer::pauseResumeAndStop()
     QVERIFY(!pollTimer()->isActive());
     QTest::mouseClick(btnPause(), Qt::LeftButton);
     QCOMPARE(stoppedMismatch(player.get()), QString());
+}
+
+// Paused: the video surface stays, the button offers play, and the time
+// stands still over three polls.
+QString tst_VlcPlayer::pausedMismatch()
+{
+    QStringList wrong;
+    if (!child<QWidget>("display")->isVisible())
+        wrong << "video surface hidden";
+    if (btnPause()->styleSheet() != QLatin1String(playerPlayStyle))
+        wrong << "pause button without the play picture";
+    const QString frozen = curtime()->text();
+    QSignalSpy ticks(pollTimer(), &QTimer::timeout);
+    if (!ticks.wait(2000) || !ticks.wait(2000) || !ticks.wait(2000))
+        wrong << "not polling";
+    if (curtime()->text() != frozen)
+        wrong << QStringLiteral("time moved from %1 to %2").arg(frozen, curtime()->text());
+    return wrong.join(QStringLiteral(", "));
+}
+
+void tst_VlcPlayer::pauseHoldsOnlyAPlayingPreview_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<bool>("pausedAfter");
+    QTest::newRow("playing pauses") << "playing" << true;
+    QTest::newRow("paused stays paused, not resumed") << "paused" << true;
+    QTest::newRow("never started stays stopped") << "fresh" << false;
+    QTest::newRow("stopped after playing stays stopped") << "stopped" << false;
+}
+
+void tst_VlcPlayer::pauseHoldsOnlyAPlayingPreview()
+{
+    QFETCH(QString, before);
+    QFETCH(bool, pausedAfter);
+    if (before != QLatin1String("fresh"))
+        startAndWaitForTime(clip6);
+    if (before == QLatin1String("paused")) {
+        player->togglePause();
+        QCOMPARE(btnPause()->styleSheet(), QString::fromLatin1(playerPlayStyle));
+    } else if (before == QLatin1String("stopped")) {
+        player->stop();
+        QCOMPARE(stoppedMismatch(player.get()), QString());
+    }
+
+    player->pause();
+    if (pausedAfter) {
+        QCOMPARE(pausedMismatch(), QString());
+        return;
+    }
+    // Nothing starts later either.
+    QTest::qWait(1500);
+    QCOMPARE(stoppedMismatch(player.get()), QString());
+    QVERIFY(!pollTimer()->isActive());
 }
 
 void tst_VlcPlayer::userSeeks()
