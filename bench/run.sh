@@ -85,7 +85,7 @@ scale() {
     "$bin/bench_scale" perrow 200 1000 5000 20000 2>/dev/null
     "$bin/bench_scale" perrow-laidout 200 1000 5000 2>/dev/null
     echo "== scale: on Xvfb"
-    "$top/tests/xvfb-run.sh" "$bin/bench_scale" 1000 5 2>/dev/null
+    "$top/tests/xvfb-run.sh" "$bin/bench_scale" 1000 5 2 150 2>/dev/null
 }
 
 startup() {
