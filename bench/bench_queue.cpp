@@ -2,14 +2,21 @@
 // user does it) and the same argument vectors through a plain loop that waits
 // for each ffmpeg in turn, its output going to /dev/null; a 5 ms timer on the
 // GUI thread measures the stalls during the queue's runs.
-// Usage: bench_queue compare OUTDIR ROUNDS CLIP...   |   bench_queue damage FILE.ts
+// Usage:
+//   bench_queue compare [--target RATIO] [--target-ms MS] OUTDIR ROUNDS CLIP...
+//   bench_queue parallel OUTDIR ROUNDS CLIP...   one at a time against two at a time
+//   bench_queue chatty ROUNDS WRITER [MB]        one job whose transcoder floods its output
+//   bench_queue damage FILE.ts
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <memory>
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "benchsupport.h"
 #include "catalogue.h"
@@ -23,41 +30,49 @@ extern char **environ;
 
 namespace {
 
+using Vectors = QList<QList<QByteArray>>;
+
 struct QueueRun
 {
-    // To the poll tick that saw the last job end, and to the summary shown.
-    double seconds;
-    double summarySeconds;
+    // To the last job's end (its state turning done or failed), and to the
+    // summary shown.
+    double seconds = 0;
+    double summarySeconds = 0;
+    // From one job's end to the next one's start: the queue's own time, which
+    // the load of a busy machine hardly changes.
+    std::vector<double> betweenMs;
+    // The probe's gaps while the jobs ran, and the one in which the last
+    // job's end and the summary were handled.
     std::vector<double> gapsMs;
+    double endGapMs = 0;
+    // The button's click, which starts the first job, before the probe.
+    double pressMs = 0;
     QString summary;
 };
 
-// Notes when the rows' poll timers fire: the tick that ends the last job is
-// the last one before the summary.
-class PollWatcher final : public QObject
+// Targets printed beside a comparison's figures; negative when there is none.
+struct Targets
 {
-public:
-    explicit PollWatcher(const QElapsedTimer &clock) : clock(clock) { qApp->installEventFilter(this); }
-    ~PollWatcher() override { qApp->removeEventFilter(this); }
-    qint64 lastTickNs = 0;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Timer && qobject_cast<QTimer *>(watched)
-            && qobject_cast<InputItem *>(watched->parent()))
-            lastTickNs = clock.nsecsElapsed();
-        return false;
-    }
-
-private:
-    const QElapsedTimer &clock;
+    double ratio = -1;
+    double msPerJob = -1;
 };
 
-// The vectors the rows of a window would run, program resolved.
-QList<QList<QByteArray>> argumentVectors(MainWindow &window)
+[[noreturn]] void fail(const char *what)
 {
-    QList<QList<QByteArray>> vectors;
+    std::printf("error: %s\n", what);
+    std::fflush(stdout);
+    std::exit(1);
+}
+
+const char *verdict(double value, double target)
+{
+    return value <= target ? "met" : "missed";
+}
+
+// The vectors the rows of a window would run, program resolved.
+Vectors argumentVectors(MainWindow &window)
+{
+    Vectors vectors;
     for (int row = 0; row < listOf(window)->count(); ++row) {
         InputItem *item = rowItem(window, row);
         TranscodeCommand command(item->settings());
@@ -70,35 +85,64 @@ QList<QList<QByteArray>> argumentVectors(MainWindow &window)
     return vectors;
 }
 
-void removeOutputs(const QList<QList<QByteArray>> &vectors)
+void removeOutputs(const Vectors &vectors)
 {
     for (const auto &arguments : vectors)
         QFile::remove(QString::fromUtf8(arguments.last()));
 }
 
-double runLoop(const QList<QList<QByteArray>> &vectors)
+// Starts a child with its input on /dev/null and its output and errors on
+// `output` (a descriptor, or /dev/null when -1).
+pid_t spawnQuiet(const QList<QByteArray> &arguments, int output = -1)
+{
+    std::vector<char *> argv;
+    for (const QByteArray &argument : arguments)
+        argv.push_back(const_cast<char *>(argument.constData()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (output < 0)
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    else
+        posix_spawn_file_actions_adddup2(&actions, output, 1);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        fail("cannot start the transcoder");
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+void checkExit(int status)
+{
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        fail("a plain run of the transcoder failed");
+}
+
+// The vectors run by a plain loop that keeps `width` children at work.
+double runSideBySide(const Vectors &vectors, int width)
 {
     removeOutputs(vectors);
     QElapsedTimer clock;
     clock.start();
-    for (const auto &arguments : vectors) {
-        std::vector<char *> argv;
-        for (const QByteArray &argument : arguments)
-            argv.push_back(const_cast<char *>(argument.constData()));
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        pid_t pid = 0;
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-            std::exit(1);
-        posix_spawn_file_actions_destroy(&actions);
+    int next = 0;
+    int running = 0;
+    while (next < vectors.size() || running > 0) {
+        for (; running < width && next < vectors.size(); ++running)
+            spawnQuiet(vectors.at(next++));
         int status = 0;
-        waitpid(pid, &status, 0);
+        if (waitpid(-1, &status, 0) < 0)
+            fail("lost a child");
+        checkExit(status);
+        --running;
     }
     return clock.nsecsElapsed() / 1e9;
+}
+
+double runLoop(const Vectors &vectors)
+{
+    return runSideBySide(vectors, 1);
 }
 
 MainWindow *listedWindow(const QStringList &clips)
@@ -106,70 +150,160 @@ MainWindow *listedWindow(const QStringList &clips)
     auto *window = new MainWindow;
     for (const QString &clip : clips) {
         if (window->addInputFile(clip.toUtf8()) != 0)
-            std::exit(1);
+            fail("a clip was not listed");
     }
     window->setMainState(MainWindow::MainStateReady);
     QApplication::processEvents();
     return window;
 }
 
+// Every row's job notes when it starts and ends: the last end is the run's
+// end, and each start after an end shows the time between jobs.
+struct JobClock
+{
+    const QElapsedTimer &clock;
+    qint64 lastEndNs = 0;
+    std::vector<double> betweenMs;
+};
+
+void watchJobs(MainWindow &window, JobClock *jobs)
+{
+    for (int row = 0; row < listOf(window)->count(); ++row) {
+        QObject::connect(rowItem(window, row)->job(), &TranscodeJob::stateChanged, &window, [jobs](int state) {
+            const qint64 now = jobs->clock.nsecsElapsed();
+            if (state == ConvertDone || state == ConvertError)
+                jobs->lastEndNs = now;
+            else if (state == ConvertRunning && jobs->lastEndNs > 0)
+                jobs->betweenMs.push_back((now - jobs->lastEndNs) / 1e6);
+        });
+    }
+}
+
+void checkAllDone(MainWindow &window)
+{
+    for (int row = 0; row < listOf(window)->count(); ++row) {
+        if (rowItem(window, row)->convertState() != ConvertDone)
+            fail("a job of the queue did not end done");
+    }
+}
+
+// The gaps between the probe's ticks up to the last job's end, and the one
+// that spans it (the end seen, the summary made and shown).
+void splitGaps(const std::vector<qint64> &ticksNs, qint64 lastEndNs, QueueRun *run)
+{
+    for (size_t i = 1; i < ticksNs.size(); ++i) {
+        const double gapMs = (ticksNs[i] - ticksNs[i - 1]) / 1e6;
+        if (ticksNs[i] <= lastEndNs) {
+            run->gapsMs.push_back(gapMs);
+        } else {
+            run->endGapMs = gapMs;
+            return;
+        }
+    }
+}
+
 // With probe, a 5 ms timer on the GUI thread records the gaps between its
-// ticks; it costs some CPU, so the timed runs go without it.
-QueueRun runQueue(const QStringList &clips, bool probed)
+// ticks; it costs some CPU, so the timed runs go without it. A program, when
+// given, stands in for ffmpeg in every row.
+QueueRun runQueue(const QStringList &clips, bool probed, const QByteArray &program = {})
 {
     MainWindow *window = listedWindow(clips);
     removeOutputs(argumentVectors(*window));
+    for (int row = 0; !program.isEmpty() && row < listOf(*window)->count(); ++row)
+        rowItem(*window, row)->setTranscoderProgram(program);
     QueueRun run;
     QElapsedTimer clock;
     ShowAnswerer answerer(clock);
-    PollWatcher watcher(clock);
+    JobClock jobs{clock, 0, {}};
+    watchJobs(*window, &jobs);
     QTimer probe;
     probe.setTimerType(Qt::PreciseTimer);
     probe.setInterval(5);
-    qint64 lastTick = 0;
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        run.gapsMs.push_back((now - lastTick) / 1e6);
-        lastTick = now;
-    });
+    std::vector<qint64> ticksNs;
+    QObject::connect(&probe, &QTimer::timeout, [&] { ticksNs.push_back(clock.nsecsElapsed()); });
 
     clock.start();
     buttonOf(*window, "btnConvertStart")->click();
+    run.pressMs = clock.nsecsElapsed() / 1e6;
+    ticksNs.push_back(clock.nsecsElapsed());
     if (probed)
         probe.start();
     while (answerer.texts.isEmpty())
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     probe.stop();
-    // The rows' timers are stopped by then: the last tick is the one that
-    // saw the last job end.
-    run.seconds = watcher.lastTickNs / 1e9;
+    checkAllDone(*window);
+    run.seconds = jobs.lastEndNs / 1e9;
+    run.betweenMs = jobs.betweenMs;
+    splitGaps(ticksNs, jobs.lastEndNs, &run);
     run.summarySeconds = answerer.lastShownNs / 1e9;
     run.summary = answerer.texts.first().simplified().left(100);
     delete window;
     return run;
 }
 
-int compare(const QString &outDir, int rounds, const QStringList &clips)
+void printStalls(const QueueRun &probed)
 {
-    QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
-    QDir::setCurrent(home.path());
-    // Every window reads its output folder from here.
+    if (probed.gapsMs.empty())
+        return;
+    const double longest = *std::max_element(probed.gapsMs.begin(), probed.gapsMs.end());
+    std::printf("GUI thread, 5 ms probe during one more queue run (%.2f s): longest gap while the "
+                "jobs ran %.1f ms (target <= 20 ms: %s), 99th percentile %.1f ms, %zu ticks; "
+                "the press that starts the run %.1f ms; the gap at the end (last job's end seen, "
+                "summary made and shown) %.1f ms\n",
+                probed.seconds, longest, verdict(longest, 20), percentile(probed.gapsMs, 0.99),
+                probed.gapsMs.size(), probed.pressMs, probed.endGapMs);
+}
+
+// Runs in a scratch home whose settings send every output to outDir.
+QTemporaryDir *scratchHome(const QString &outDir)
+{
+    auto *home = new QTemporaryDir;
+    qputenv("HOME", home->path().toUtf8());
+    QDir::setCurrent(home->path());
+    QDir().mkpath(outDir);
     touch(QStringLiteral("conf_main.json"), "{\"VideosDir\":\"" + outDir.toUtf8() + "\"}");
-    MainWindow *probeWindow = listedWindow(clips);
-    const QList<QList<QByteArray>> vectors = argumentVectors(*probeWindow);
-    delete probeWindow;
+    return home;
+}
+
+Vectors vectorsOf(const QStringList &clips)
+{
+    MainWindow *window = listedWindow(clips);
+    const Vectors vectors = argumentVectors(*window);
+    delete window;
+    return vectors;
+}
+
+void printComparison(double loop, double queue, int jobs, const Targets &targets)
+{
+    const double ratio = queue / loop;
+    const double msPerJob = (queue - loop) * 1000 / jobs;
+    std::printf("plain loop:         %7.2f s\n", loop);
+    std::printf("through the queue:  %7.2f s   ratio %.3f   overhead %.0f ms per job "
+                "(to the last job's end)\n",
+                queue, ratio, msPerJob);
+    if (targets.ratio > 0)
+        std::printf("  target: ratio <= %.2f: %s\n", targets.ratio, verdict(ratio, targets.ratio));
+    if (targets.msPerJob > 0)
+        std::printf("  target: <= %.0f ms per job: %s\n", targets.msPerJob,
+                    verdict(msPerJob, targets.msPerJob));
+}
+
+int compare(const QString &outDir, int rounds, const QStringList &clips, const Targets &targets)
+{
+    std::unique_ptr<QTemporaryDir> home(scratchHome(outDir));
+    const Vectors vectors = vectorsOf(clips);
 
     // Warm-up: the first clip each way, not counted.
     runLoop(vectors.mid(0, 1));
     runQueue(clips.mid(0, 1), false);
 
-    std::vector<double> loops, queues, summaries;
+    std::vector<double> loops, queues, summaries, between;
     QString summary;
     for (int round = 0; round < rounds; ++round) {
         loops.push_back(runLoop(vectors));
         const QueueRun run = runQueue(clips, false);
         queues.push_back(run.seconds);
+        between.insert(between.end(), run.betweenMs.begin(), run.betweenMs.end());
         summaries.push_back(run.summarySeconds);
         summary = run.summary;
         std::printf("round %d: plain loop %.2f s, queue %.2f s (summary at %.2f s)\n", round + 1,
@@ -178,21 +312,133 @@ int compare(const QString &outDir, int rounds, const QStringList &clips)
     }
     const QueueRun probed = runQueue(clips, true);
     const double loop = median(loops);
-    const double queue = median(queues);
-    const int jobs = clips.size();
-    std::printf("jobs: %d, rounds: %d (medians)\n", jobs, rounds);
-    std::printf("plain loop:         %7.2f s\n", loop);
-    std::printf("through the queue:  %7.2f s   ratio %.3f   overhead %.0f ms per job "
-                "(to the poll tick that ends the last job)\n",
-                queue, queue / loop, (queue - loop) * 1000 / jobs);
+    std::printf("jobs: %d, rounds: %d (medians)\n", int(clips.size()), rounds);
+    printComparison(loop, median(queues), int(clips.size()), targets);
     std::printf("  to the summary:   %7.2f s   ratio %.3f\n", median(summaries),
                 median(summaries) / loop);
-    std::printf("GUI thread, 5 ms probe during one more queue run: longest gap %.1f ms, "
-                "99th percentile %.1f ms, %zu ticks\n",
-                *std::max_element(probed.gapsMs.begin(), probed.gapsMs.end()),
-                percentile(probed.gapsMs, 0.99), probed.gapsMs.size());
+    if (!between.empty())
+        std::printf("  between jobs (a job's end to the next one's start): median %.2f ms, longest %.2f ms, "
+                    "%zu gaps\n",
+                    median(between), *std::max_element(between.begin(), between.end()), between.size());
+    printStalls(probed);
     std::printf("summary of the last run: %s\n", qPrintable(summary));
     return 0;
+}
+
+// The same vectors by a plain loop, one child at a time and two at a time.
+int parallel(const QString &outDir, int rounds, const QStringList &clips)
+{
+    std::unique_ptr<QTemporaryDir> home(scratchHome(outDir));
+    const Vectors vectors = vectorsOf(clips);
+    runLoop(vectors.mid(0, 2));
+    std::vector<double> ones, twos;
+    for (int round = 0; round < rounds; ++round) {
+        ones.push_back(runSideBySide(vectors, 1));
+        twos.push_back(runSideBySide(vectors, 2));
+        std::printf("round %d: one at a time %.2f s, two at a time %.2f s\n", round + 1, ones.back(),
+                    twos.back());
+        std::fflush(stdout);
+    }
+    std::printf("jobs: %d, rounds: %d (medians), %ld cores online\n", int(clips.size()), rounds,
+                sysconf(_SC_NPROCESSORS_ONLN));
+    std::printf("one at a time:      %7.2f s\n", median(ones));
+    std::printf("two at a time:      %7.2f s   speed-up %.2f\n", median(twos),
+                median(ones) / median(twos));
+    return 0;
+}
+
+// The writer alone: its errors on /dev/null, or through a pipe that a plain
+// loop drains in reads of the job's size.
+double runWriter(const QList<QByteArray> &arguments, bool piped)
+{
+    QElapsedTimer clock;
+    clock.start();
+    int fds[2] = {-1, -1};
+    if (piped && pipe2(fds, O_CLOEXEC) != 0)
+        fail("no pipe");
+    const pid_t pid = spawnQuiet(arguments, fds[1]);
+    if (piped) {
+        close(fds[1]);
+        char buffer[8191];
+        while (read(fds[0], buffer, sizeof buffer) > 0) {
+        }
+        close(fds[0]);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    checkExit(status);
+    return clock.nsecsElapsed() / 1e9;
+}
+
+int chatty(int rounds, const QByteArray &writer, qint64 megabytes)
+{
+    QTemporaryDir work;
+    std::unique_ptr<QTemporaryDir> home(scratchHome(work.filePath(QStringLiteral("out"))));
+    const QByteArray bytes = QByteArray::number(megabytes * 1024 * 1024);
+    const QByteArray lineBytes = "200";
+    const QString source = home->filePath(QStringLiteral("chatty.mp4"));
+    touch(source);
+    const QByteArray program = writeFakeTranscoder(
+        home->path(), QStringLiteral("chatty-transcoder"),
+        "exec '" + writer + "' " + bytes + ' ' + lineBytes + " \"$out\"");
+    const QList<QByteArray> alone{writer, bytes, lineBytes, work.filePath(QStringLiteral("alone")).toUtf8()};
+
+    runQueue({source}, false, program);
+    std::vector<double> nulls, pipes, queues;
+    for (int round = 0; round < rounds; ++round) {
+        nulls.push_back(runWriter(alone, false));
+        pipes.push_back(runWriter(alone, true));
+        queues.push_back(runQueue({source}, false, program).seconds);
+        std::printf("round %d: writer to /dev/null %.2f s, through a plain pipe reader %.2f s, "
+                    "through one job %.2f s\n",
+                    round + 1, nulls.back(), pipes.back(), queues.back());
+        std::fflush(stdout);
+    }
+    const QueueRun probed = runQueue({source}, true, program);
+    std::printf("output: %lld MB in lines of %s bytes, rounds: %d (medians)\n", megabytes,
+                lineBytes.constData(), rounds);
+    std::printf("writer to /dev/null:        %6.2f s\n", median(nulls));
+    std::printf("plain pipe reader (8191 B): %6.2f s\n", median(pipes));
+    std::printf("start to the job's end:     %6.2f s   (target <= 5 s: %s), %.2f x the plain reader\n",
+                median(queues), verdict(median(queues), 5), median(queues) / median(pipes));
+    printStalls(probed);
+    std::printf("summary of the probed run: %s\n", qPrintable(probed.summary));
+    std::printf("peak resident memory of the converter: %.1f MB (VmHWM)\n",
+                statusKilobytes("VmHWM") / 1024);
+    return 0;
+}
+
+int usage()
+{
+    std::fprintf(stderr, "usage: bench_queue compare [--target RATIO] [--target-ms MS] OUTDIR ROUNDS CLIP...\n"
+                         "       bench_queue parallel OUTDIR ROUNDS CLIP...\n"
+                         "       bench_queue chatty ROUNDS WRITER [MB]\n"
+                         "       bench_queue damage FILE.ts\n");
+    return 2;
+}
+
+// Each mode works from a scratch folder of its own.
+QStringList absolute(const QStringList &paths)
+{
+    QStringList absolutePaths;
+    for (const QString &path : paths)
+        absolutePaths << QFileInfo(path).absoluteFilePath();
+    return absolutePaths;
+}
+
+// compare's options, taken off the front of args.
+Targets takeTargets(QStringList &args)
+{
+    Targets targets;
+    while (args.size() >= 2 && args.first().startsWith(QLatin1String("--"))) {
+        const QString option = args.takeFirst();
+        const double value = args.takeFirst().toDouble();
+        if (option == QLatin1String("--target"))
+            targets.ratio = value;
+        else if (option == QLatin1String("--target-ms"))
+            targets.msPerJob = value;
+    }
+    return targets;
 }
 
 } // namespace
@@ -200,12 +446,19 @@ int compare(const QString &outDir, int rounds, const QStringList &clips)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() == 3 && args.at(1) == QLatin1String("damage"))
-        return damageTransportStream(args.at(2)) ? 0 : 1;
-    if (args.size() < 5 || args.at(1) != QLatin1String("compare")) {
-        std::fprintf(stderr, "usage: bench_queue compare OUTDIR ROUNDS CLIP... | damage FILE.ts\n");
-        return 2;
-    }
-    return compare(args.at(2), args.at(3).toInt(), args.mid(4));
+    QStringList args = app.arguments().mid(1);
+    const QString mode = args.isEmpty() ? QString() : args.takeFirst();
+    if (mode == QLatin1String("damage") && args.size() == 1)
+        return damageTransportStream(args.at(0)) ? 0 : 1;
+    if (mode == QLatin1String("chatty") && args.size() >= 2)
+        return chatty(args.at(0).toInt(), absolute(args.mid(1, 1)).first().toUtf8(),
+                      args.value(2, QStringLiteral("100")).toLongLong());
+    if (mode == QLatin1String("parallel") && args.size() >= 3)
+        return parallel(absolute(args.mid(0, 1)).first(), args.at(1).toInt(), absolute(args.mid(2)));
+    if (mode != QLatin1String("compare"))
+        return usage();
+    const Targets targets = takeTargets(args);
+    if (args.size() < 3)
+        return usage();
+    return compare(absolute(args.mid(0, 1)).first(), args.at(1).toInt(), absolute(args.mid(2)), targets);
 }

@@ -1,6 +1,10 @@
-// Lists 1,000 files through MainWindow::addInputFile, lets the list lay out
+// Lists many files through MainWindow::addInputFile, lets the list lay out
 // and paint, then clears it with the clear button: times and resident
-// memory. Usage: bench_scale [files] [rounds] (defaults 1000 and 5).
+// memory. With "perrow", one list grows to each of the sizes given and the
+// cost of each of the last 100 rows added before that size is timed.
+// Usage: bench_scale [files] [rounds] [target-seconds target-MB]   (defaults 1000 and 5)
+//        bench_scale perrow SIZE...            the rows in one go
+//        bench_scale perrow-laidout SIZE...    the list shown after each size
 #include <QDir>
 #include <QTemporaryDir>
 
@@ -8,21 +12,76 @@
 #include "mainwindow.h"
 #include "testsupport.h"
 
-int main(int argc, char *argv[])
-{
-    QApplication app(argc, argv);
-    const int files = argc > 1 ? atoi(argv[1]) : 1000;
-    const int rounds = argc > 2 ? atoi(argv[2]) : 5;
+namespace {
 
-    QTemporaryDir work;
-    qputenv("HOME", work.path().toUtf8());
-    QDir::setCurrent(work.path());
+constexpr int timedRows = 100;
+
+QList<QByteArray> emptyClips(const QTemporaryDir &work, int files)
+{
     QList<QByteArray> paths;
     for (int i = 0; i < files; ++i) {
-        const QString path = work.filePath(QStringLiteral("clip %1.mp4").arg(i, 4, 10, QLatin1Char('0')));
+        const QString path = work.filePath(QStringLiteral("clip %1.mp4").arg(i, 5, 10, QLatin1Char('0')));
         touch(path);
         paths << path.toUtf8();
     }
+    return paths;
+}
+
+void enterScratchHome(const QTemporaryDir &work)
+{
+    qputenv("HOME", work.path().toUtf8());
+    QDir::setCurrent(work.path());
+}
+
+void addRow(MainWindow &window, const QByteArray &path)
+{
+    if (window.addInputFile(path) != 0) {
+        std::printf("error: %s was not listed\n", path.constData());
+        std::exit(1);
+    }
+}
+
+const char *verdict(double value, double target)
+{
+    return value <= target ? "met" : "missed";
+}
+
+struct Round
+{
+    double addMs = 0;
+    double shownMs = 0;
+    double clearMs = 0;
+    double peakGrowthKb = 0;
+};
+
+Round listAndClear(MainWindow &window, const QList<QByteArray> &paths, double baseKb)
+{
+    Round round;
+    QElapsedTimer t;
+    t.start();
+    for (const QByteArray &path : paths)
+        addRow(window, path);
+    round.addMs = t.nsecsElapsed() / 1e6;
+    window.setMainState(MainWindow::MainStateReady);
+    QApplication::processEvents();
+    round.shownMs = t.nsecsElapsed() / 1e6;
+    round.peakGrowthKb = statusKilobytes("VmRSS") - baseKb;
+
+    t.restart();
+    buttonOf(window, "btnInputClear")->click();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
+    round.clearMs = t.nsecsElapsed() / 1e6;
+    if (listOf(window)->count() != 0)
+        std::exit(1);
+    return round;
+}
+
+int listAndClearRounds(int files, int rounds, double targetSeconds, double targetMb)
+{
+    QTemporaryDir work;
+    enterScratchHome(work);
+    const QList<QByteArray> paths = emptyClips(work, files);
 
     MainWindow window;
     window.show();
@@ -32,47 +91,100 @@ int main(int argc, char *argv[])
     clock.start();
     ShowAnswerer answerer(clock);
 
-    std::vector<double> addMs, shownMs, clearMs, rssAfterClear;
+    std::vector<double> addMs, shownMs, clearMs, bothMs, rssAfterClear;
     double peakGrowthKb = 0;
     // Round 0 warms up and is not counted.
     for (int round = 0; round <= rounds; ++round) {
-        QElapsedTimer t;
-        t.start();
-        for (const QByteArray &path : paths) {
-            if (window.addInputFile(path) != 0)
-                return 1;
-        }
-        const double added = t.nsecsElapsed() / 1e6;
-        window.setMainState(MainWindow::MainStateReady);
-        QApplication::processEvents();
-        const double shown = t.nsecsElapsed() / 1e6;
-        peakGrowthKb = std::max(peakGrowthKb, statusKilobytes("VmRSS") - baseKb);
-
-        t.restart();
-        buttonOf(window, "btnInputClear")->click();
-        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QApplication::processEvents();
-        const double cleared = t.nsecsElapsed() / 1e6;
-        if (listOf(window)->count() != 0)
-            return 1;
+        const Round r = listAndClear(window, paths, baseKb);
+        peakGrowthKb = std::max(peakGrowthKb, r.peakGrowthKb);
         if (round == 0)
             continue;
-        addMs.push_back(added);
-        shownMs.push_back(shown);
-        clearMs.push_back(cleared);
+        addMs.push_back(r.addMs);
+        shownMs.push_back(r.shownMs);
+        clearMs.push_back(r.clearMs);
+        bothMs.push_back(r.addMs + r.clearMs);
         rssAfterClear.push_back(statusKilobytes("VmRSS") - baseKb);
     }
 
+    const double peakMb = statusKilobytes("VmHWM") / 1024;
     std::printf("rows: %d, rounds: %d (after one warm-up)\n", files, rounds);
     std::printf("add (addInputFile loop):      median %8.1f ms\n", median(addMs));
     std::printf("add and first paint:          median %8.1f ms\n", median(shownMs));
     std::printf("clear (button, rows deleted): median %8.1f ms\n", median(clearMs));
+    std::printf("add and clear:                median %8.1f ms\n", median(bothMs));
     std::printf("resident memory: %.1f MB with the empty window, peak %.1f MB (VmHWM), "
                 "%.1f MB more with the rows listed\n",
-                baseKb / 1024, statusKilobytes("VmHWM") / 1024, peakGrowthKb / 1024);
+                baseKb / 1024, peakMb, peakGrowthKb / 1024);
     std::printf("resident growth after each clear (MB):");
     for (double kb : rssAfterClear)
         std::printf(" %.1f", kb / 1024);
     std::printf("\n");
+    if (targetSeconds > 0)
+        std::printf("targets: add and clear <= %.1f s: %s; peak <= %.0f MB: %s\n", targetSeconds,
+                    verdict(median(bothMs) / 1000, targetSeconds), targetMb, verdict(peakMb, targetMb));
     return 0;
+}
+
+// One list grown to each size in turn; each of the last rows before a size
+// is timed on its own, so that the figure is the cost of a row at that size.
+// Laid out, the list is shown after each size, as after a drop of files;
+// otherwise the rows come in one go, as from one drop, and the list is only
+// shown at the end.
+int costPerRow(QList<int> sizes, bool laidOut)
+{
+    std::sort(sizes.begin(), sizes.end());
+    QTemporaryDir work;
+    enterScratchHome(work);
+    const QList<QByteArray> paths = emptyClips(work, sizes.last());
+
+    MainWindow window;
+    window.show();
+    QApplication::processEvents();
+    std::printf("rows %s: rows listed | ms per row (last %d added) | resident MB\n",
+                laidOut ? "laid out after each size" : "added in one go", timedRows);
+    QElapsedTimer all;
+    all.start();
+    int listed = 0;
+    for (int size : sizes) {
+        const int timedFrom = std::max(listed, size - timedRows);
+        for (; listed < timedFrom; ++listed)
+            addRow(window, paths.at(listed));
+        QElapsedTimer t;
+        t.start();
+        for (; listed < size; ++listed)
+            addRow(window, paths.at(listed));
+        const double perRow = t.nsecsElapsed() / 1e6 / (size - timedFrom);
+        if (laidOut) {
+            window.setMainState(MainWindow::MainStateReady);
+            QApplication::processEvents();
+        }
+        std::printf("%6d | %8.3f | %.0f\n", size, perRow, statusKilobytes("VmRSS") / 1024);
+        std::fflush(stdout);
+    }
+    const double addedMs = all.nsecsElapsed() / 1e6;
+    QElapsedTimer t;
+    t.start();
+    window.setMainState(MainWindow::MainStateReady);
+    QApplication::processEvents();
+    std::printf("%d rows listed in %.1f s, then laid out and painted in %.0f ms\n", listed,
+                addedMs / 1000, t.nsecsElapsed() / 1e6);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    if (!args.isEmpty() && args.first().startsWith(QLatin1String("perrow"))) {
+        const bool laidOut = args.first() == QLatin1String("perrow-laidout");
+        QList<int> sizes;
+        for (const QString &size : args.mid(1))
+            sizes << std::max(1, size.toInt());
+        return costPerRow(sizes.isEmpty() ? QList<int>{200, 1000, 5000, 20000} : sizes, laidOut);
+    }
+    const int files = args.value(0, QStringLiteral("1000")).toInt();
+    const int rounds = args.value(1, QStringLiteral("5")).toInt();
+    return listAndClearRounds(files, rounds, args.value(2).toDouble(), args.value(3).toDouble());
 }

@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (Release, no sanitizers) and prints their figures:
-#   batch    10 clips through the window's queue against a plain ffmpeg loop,
-#            with the GUI thread's longest stall
-#   noisy    the same for one damaged clip that floods ffmpeg's output
-#   scale    1,000 files listed and cleared: time and resident memory
+#   batch    10 clips of 30 s through the window's queue against a plain
+#            ffmpeg loop, with the GUI thread's longest stall
+#   short    the same for 20 clips of 3 s, where the time between jobs shows
+#   parallel the 20 short clips by a plain loop, one and two at a time
+#   noisy    the same as batch for one damaged clip that floods ffmpeg's output
+#   chatty   one job whose stand-in transcoder writes 100 MB of lines
+#   scale    1,000 and 5,000 files listed and cleared: time and resident
+#            memory; the cost of a row at 200 to 20,000 rows
 #   startup  process start to the first painted window, cold and warm
-# Usage: bench/run.sh [batch|noisy|scale|startup|all] (default all).
+# Usage: bench/run.sh [batch|short|parallel|noisy|chatty|scale|startup|all]
+# (default all).
 # BUILD_DIR overrides the build tree (default build-bench-release).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,23 +21,50 @@ trap 'rm -rf "$work"' EXIT
 
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVANTOR_BUILD_BENCH=ON \
     -DVANTOR_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target bench_queue bench_scale bench_startup >/dev/null
+cmake --build "$build" -j2 --target bench_queue bench_scale bench_startup chatty_writer >/dev/null
 bin="$build/bench"
 export QT_QPA_PLATFORM=offscreen
 
 echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, $(lscpu | sed -n 's/^Model name: *//p'), $(ffmpeg -version | head -1 | cut -d' ' -f1-3)"
 
-clip() { # clip PATH [format]
-    ffmpeg -v error -y -f lavfi -i testsrc2=duration=30:size=640x360:rate=25 \
-        -f lavfi -i sine=frequency=440:duration=30 \
+clip() { # clip PATH [format [seconds]]
+    local s="${3:-30}"
+    ffmpeg -v error -y -f lavfi -i "testsrc2=duration=$s:size=640x360:rate=25" \
+        -f lavfi -i "sine=frequency=440:duration=$s" \
         -c:v libx264 -preset veryfast -c:a aac -shortest ${2:+-f "$2"} "$1"
+}
+
+shortclips() {
+    mkdir -p "$work/short"
+    for i in $(seq -w 1 20); do
+        [ -f "$work/short/clip$i.mkv" ] || clip "$work/short/clip$i.mkv" "" 3
+    done
 }
 
 batch() {
     echo "== batch: 10 clips, 30 s of 640x360 each, default settings (mp4)"
     for i in $(seq -w 1 10); do clip "$work/clip$i.mkv"; done
     mkdir -p "$work/out"
-    "$bin/bench_queue" compare "$work/out" 3 "$work"/clip*.mkv 2>/dev/null
+    "$bin/bench_queue" compare --target 1.01 "$work/out" 3 "$work"/clip*.mkv 2>/dev/null
+}
+
+short() {
+    echo "== short: 20 clips, 3 s of 640x360 each, default settings (mp4)"
+    shortclips
+    mkdir -p "$work/out"
+    "$bin/bench_queue" compare --target 1.02 --target-ms 10 "$work/out" 5 "$work"/short/clip*.mkv 2>/dev/null
+}
+
+parallel() {
+    echo "== parallel: the 20 short clips by a plain loop, one and two at a time"
+    shortclips
+    mkdir -p "$work/out"
+    "$bin/bench_queue" parallel "$work/out" 3 "$work"/short/clip*.mkv 2>/dev/null
+}
+
+chatty() {
+    echo "== chatty: one job whose transcoder writes 100 MB in lines of 200 bytes"
+    "$bin/bench_queue" chatty 5 "$bin/chatty_writer" 100 2>/dev/null
 }
 
 noisy() {
@@ -47,9 +79,13 @@ noisy() {
 
 scale() {
     echo "== scale: offscreen"
-    "$bin/bench_scale" 1000 5 2>/dev/null
+    "$bin/bench_scale" 1000 5 2 150 2>/dev/null
+    "$bin/bench_scale" 5000 3 1 200 2>/dev/null
+    echo "== scale: the cost of a row by the size of the list, offscreen"
+    "$bin/bench_scale" perrow 200 1000 5000 20000 2>/dev/null
+    "$bin/bench_scale" perrow-laidout 200 1000 5000 2>/dev/null
     echo "== scale: on Xvfb"
-    "$top/tests/xvfb-run.sh" "$bin/bench_scale" 1000 5 2>/dev/null
+    "$top/tests/xvfb-run.sh" "$bin/bench_scale" 1000 5 2 150 2>/dev/null
 }
 
 startup() {
@@ -58,7 +94,7 @@ startup() {
 }
 
 case "$what" in
-    all) batch; noisy; scale; startup ;;
-    batch | noisy | scale | startup) "$what" ;;
-    *) echo "usage: $0 [batch|noisy|scale|startup|all]" >&2; exit 2 ;;
+    all) batch; short; parallel; noisy; chatty; scale; startup ;;
+    batch | short | parallel | noisy | chatty | scale | startup) "$what" ;;
+    *) echo "usage: $0 [batch|short|parallel|noisy|chatty|scale|startup|all]" >&2; exit 2 ;;
 esac
