@@ -20,6 +20,7 @@
 #include "dlgavsettings.h"
 #include "styleconstants.h"
 #include "testsupport.h"
+#include "transcodecommand.h"
 
 // Drives the real window offscreen: every test starts in an empty working
 // folder (where conf_main.json lives) and an empty home folder (where the
@@ -116,6 +117,8 @@ private slots:
     void newFileGetsWhatTheBarShows();
     void settingsDialogFromBar_data();
     void settingsDialogFromBar();
+    void finerChoicesReachFfmpeg_data();
+    void finerChoicesReachFfmpeg();
 
     void dropDownsShowTheCurrentEntry_data();
     void dropDownsShowTheCurrentEntry();
@@ -780,6 +783,58 @@ void TestMainWindow::settingsDialogFromBar()
     QCOMPARE(second.crf, confirm ? 40 : 24);
     QCOMPARE(combo(window, "cboxVContainer")->currentIndex(), confirm ? 3 : 0);
     QVERIFY(rowItem(window, 0)->settings() == makeAVSettings(0, 1, 1));
+}
+
+void TestMainWindow::finerChoicesReachFfmpeg_data()
+{
+    QTest::addColumn<bool>("applyAll");
+    QTest::newRow("for all files") << true;
+    QTest::newRow("for this file") << false;
+}
+
+// Choices made in the dialog after a container was chosen in the bar reach
+// ffmpeg as they are: showing the record in the bar, or moving between rows,
+// never applies a container's presets again.
+void TestMainWindow::finerChoicesReachFfmpeg()
+{
+    QFETCH(bool, applyAll);
+    MainWindow window;
+    for (const char *name : {"a.mp4", "b.mp4"})
+        QVERIFY(window.addInputFile(listed(QLatin1String(name)).toUtf8()) == ResultOk);
+    window.setMainState(MainWindow::MainStateReady);
+    window.findChild<QCheckBox *>(QStringLiteral("applyAll"))->setChecked(applyAll);
+    listOf(window)->setCurrentRow(0);
+    combo(window, "cboxVContainer")->setCurrentIndex(3);
+    QCOMPARE(rowItem(window, 0)->settings().container, 3);
+
+    QTimer::singleShot(50, this, [] {
+        auto *dialog = qobject_cast<CDlgAVSettings *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        dialog->findChild<QComboBox *>(QStringLiteral("cboxVC"))->setCurrentIndex(2);
+        dialog->findChild<QComboBox *>(QStringLiteral("cboxCV"))->setCurrentText(QStringLiteral("HEVC(H265)"));
+        dialog->findChild<QComboBox *>(QStringLiteral("cboxCA"))->setCurrentText(QStringLiteral("Copy"));
+        dialog->findChild<QComboBox *>(QStringLiteral("cboxR"))->setCurrentText(QStringLiteral("720x480"));
+        dialog->findChild<QPushButton *>(QStringLiteral("btnOk"))->click();
+    });
+    buttonOf(window, "btnQualitySettings")->click();
+    QCOMPARE(combo(window, "cboxVContainer")->currentIndex(), 2);
+
+    auto given = [&window] {
+        const QList<QByteArray> args = TranscodeCommand(rowItem(window, 0)->settings()).arguments();
+        QList<QByteArray> pairs;
+        for (const char *option : {"-c:v", "-tag:v", "-c:a", "-s"}) {
+            const int at = args.indexOf(option);
+            pairs << option + QByteArray(" ") + (at >= 0 && at + 1 < args.size() ? args.at(at + 1) : "-");
+        }
+        return pairs;
+    };
+    // A copied audio stream gets no rate or bitrate of its own.
+    const QList<QByteArray> expected{"-c:v libx265", "-tag:v HEVC", "-c:a copy", "-s 720x480"};
+    QCOMPARE(given(), expected);
+    listOf(window)->setCurrentRow(1);
+    listOf(window)->setCurrentRow(0);
+    QCOMPARE(given(), expected);
+    QCOMPARE(rowItem(window, 1)->settings().container, applyAll ? 2 : 0);
 }
 
 void TestMainWindow::dropDownsShowTheCurrentEntry_data()
