@@ -29,7 +29,7 @@ const ErrorRow errorTable[] = {
     {"No space left on device", diskFull},
     {"Permission denied", "没有访问权限！"},
     {"File name too long", "文件名太长！"},
-    {"is not supported in the official FLV specification", "FLV 格式不支持所选的视频编码！"},
+    {"is not supported in the official FLV", "FLV 格式不支持所选的视频编码！"},
     {"FLV does not support sample rate", "FLV 格式不支持所选的音频采样率！"},
     {"Could not find tag for codec", copiedStreamRefused},
     // H.264 copied out of .mkv into .avi: the writer wants start codes.

@@ -107,7 +107,6 @@ int TranscodeJob::start(const QByteArray &outputPath)
 
     chunk.assign(chunkSize, '\0');
     parser.reset(command.inputPath, command.outputPath);
-    outputEnded = refused;
     exitChecks = 0;
     pendingPercent = -1;
     lastRefresh.invalidate();
@@ -150,7 +149,6 @@ void TranscodeJob::readOutput()
         const int code = process.readOutput(chunk.data(), readCapacity, &count);
         if (code == ResultEndOfOutput) {
             showProgress(parser.flush());
-            outputEnded = true;
             // The pipe is closed: the notifier must not watch it any more.
             outputNotifier->setEnabled(false);
             outputNotifier->deleteLater();
@@ -207,7 +205,6 @@ void TranscodeJob::stopWatching()
 
 void TranscodeJob::endJob()
 {
-    outputEnded = false;
     std::vector<char>().swap(chunk);
     // The last position read is shown before the verdict.
     refreshProgress();

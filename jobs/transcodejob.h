@@ -117,8 +117,6 @@ private:
     int pendingPercent = -1;
     OutputParser parser;
     int currentState = ConvertWaiting;
-    // The child has closed its output; the job ends once it has exited.
-    bool outputEnded = false;
     QByteArray baseName;
     QByteArray sourceExtension;
     QByteArray programOverride;

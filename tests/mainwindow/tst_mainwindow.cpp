@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 #include "catalogue.h"
@@ -39,6 +40,26 @@ private:
     {
         touch(file(name));
         return file(name);
+    }
+    // Two listed files, the window ready, "应用到所有" as given.
+    bool listTwoFiles(MainWindow &window, bool applyAll)
+    {
+        for (const char *name : {"a.mp4", "b.mp4"}) {
+            if (window.addInputFile(listed(QLatin1String(name)).toUtf8()) != ResultOk)
+                return false;
+        }
+        window.setMainState(MainWindow::MainStateReady);
+        window.findChild<QCheckBox *>(QStringLiteral("applyAll"))->setChecked(applyAll);
+        return true;
+    }
+    // Makes the choices on the settings dialog once it is open.
+    void answerSettingsDialog(std::function<void(CDlgAVSettings *)> choose)
+    {
+        QTimer::singleShot(50, this, [choose] {
+            auto *dialog = qobject_cast<CDlgAVSettings *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            choose(dialog);
+        });
     }
     QByteArray readConfig() const
     {
@@ -677,10 +698,7 @@ void TestMainWindow::containerCascade()
 {
     QFETCH(bool, applyAll);
     MainWindow window;
-    for (const char *name : {"a.mp4", "b.mp4"})
-        QVERIFY(window.addInputFile(listed(QLatin1String(name)).toUtf8()) == ResultOk);
-    window.setMainState(MainWindow::MainStateReady);
-    window.findChild<QCheckBox *>(QStringLiteral("applyAll"))->setChecked(applyAll);
+    QVERIFY(listTwoFiles(window, applyAll));
     listOf(window)->setCurrentRow(1);
     combo(window, "cboxVContainer")->setCurrentIndex(2);
     for (int row = 0; row < 2; ++row) {
@@ -695,10 +713,7 @@ void TestMainWindow::containerCascade()
 void TestMainWindow::switchingRowsKeepsEachRowsRecord()
 {
     MainWindow window;
-    for (const char *name : {"a.mp4", "b.mp4"})
-        QVERIFY(window.addInputFile(listed(QLatin1String(name)).toUtf8()) == ResultOk);
-    window.setMainState(MainWindow::MainStateReady);
-    window.findChild<QCheckBox *>(QStringLiteral("applyAll"))->setChecked(false);
+    QVERIFY(listTwoFiles(window, false));
     listOf(window)->setCurrentRow(1);
     combo(window, "cboxVQuality")->setCurrentIndex(0);
     // Hand-edited values of the second row, as the settings dialog leaves them.
@@ -759,18 +774,13 @@ void TestMainWindow::settingsDialogFromBar()
 {
     QFETCH(bool, confirm);
     MainWindow window;
-    for (const char *name : {"a.mp4", "b.mp4"})
-        QVERIFY(window.addInputFile(listed(QLatin1String(name)).toUtf8()) == ResultOk);
-    window.setMainState(MainWindow::MainStateReady);
-    window.findChild<QCheckBox *>(QStringLiteral("applyAll"))->setChecked(false);
+    QVERIFY(listTwoFiles(window, false));
 
     // With apply-to-all off and no current row the button does nothing.
     buttonOf(window, "btnQualitySettings")->click();
 
     listOf(window)->setCurrentRow(1);
-    QTimer::singleShot(50, this, [confirm] {
-        auto *dialog = qobject_cast<CDlgAVSettings *>(QApplication::activeModalWidget());
-        QVERIFY(dialog);
+    answerSettingsDialog([confirm](CDlgAVSettings *dialog) {
         dialog->findChild<QComboBox *>(QStringLiteral("cboxVC"))->setCurrentIndex(3);
         dialog->findChild<QComboBox *>(QStringLiteral("cboxCRF"))->setCurrentText(QStringLiteral("40"));
         dialog->findChild<QPushButton *>(confirm ? QStringLiteral("btnOk") : QStringLiteral("btnCancel"))->click();
@@ -799,17 +809,12 @@ void TestMainWindow::finerChoicesReachFfmpeg()
 {
     QFETCH(bool, applyAll);
     MainWindow window;
-    for (const char *name : {"a.mp4", "b.mp4"})
-        QVERIFY(window.addInputFile(listed(QLatin1String(name)).toUtf8()) == ResultOk);
-    window.setMainState(MainWindow::MainStateReady);
-    window.findChild<QCheckBox *>(QStringLiteral("applyAll"))->setChecked(applyAll);
+    QVERIFY(listTwoFiles(window, applyAll));
     listOf(window)->setCurrentRow(0);
     combo(window, "cboxVContainer")->setCurrentIndex(3);
     QCOMPARE(rowItem(window, 0)->settings().container, 3);
 
-    QTimer::singleShot(50, this, [] {
-        auto *dialog = qobject_cast<CDlgAVSettings *>(QApplication::activeModalWidget());
-        QVERIFY(dialog);
+    answerSettingsDialog([](CDlgAVSettings *dialog) {
         dialog->findChild<QComboBox *>(QStringLiteral("cboxVC"))->setCurrentIndex(2);
         dialog->findChild<QComboBox *>(QStringLiteral("cboxCV"))->setCurrentText(QStringLiteral("HEVC(H265)"));
         dialog->findChild<QComboBox *>(QStringLiteral("cboxCA"))->setCurrentText(QStringLiteral("Copy"));
