@@ -30,23 +30,62 @@ bool sheetIsShared(const QWidget *widget)
 
 } // namespace
 
-InputItem::InputItem(QWidget *parent)
+InputItem::InputItem(QWidget *parent, FormMode mode)
     : QWidget(parent), conversion(new TranscodeJob(this))
 {
-    qRegisterMetaType<InputItem *>("InputItem*");
-    ui.setupUi(this);
+    static const int metaType = qRegisterMetaType<InputItem *>("InputItem*");
+    Q_UNUSED(metaType)
+    setObjectName(QStringLiteral("InputItem"));
+    if (mode == FormNow)
+        ensureForm();
+    else
+        resize(rowSize());
     if (!sheetIsShared(parent))
         loadStyleSheet(this, QString::fromLatin1(rowSheetPath));
-    showState(conversion->state());
-    ui.progressBar->setRange(0, 100);
-    ui.progressBar->setValue(0);
-    connect(ui.btnDel, &QPushButton::clicked, this, &InputItem::btnDel_clicked);
     connect(conversion, &TranscodeJob::stateChanged, this, &InputItem::showState);
     connect(conversion, &TranscodeJob::progressChanged, this, &InputItem::showProgress);
     connect(conversion, &TranscodeJob::finished, this, &InputItem::jobFinished);
 }
 
 InputItem::~InputItem() = default;
+
+QSize InputItem::rowSize()
+{
+    static const QSize size = [] {
+        QWidget form;
+        Ui::InputItem formUi;
+        formUi.setupUi(&form);
+        return form.size();
+    }();
+    return size;
+}
+
+void InputItem::ensureForm()
+{
+    if (formBuilt)
+        return;
+    formBuilt = true;
+    ui.setupUi(this);
+    ui.progressBar->setRange(0, 100);
+    ui.progressBar->setValue(percent);
+    showFile();
+    showState(conversion->state());
+    connect(ui.btnDel, &QPushButton::clicked, this, &InputItem::btnDel_clicked);
+}
+
+void InputItem::releaseForm()
+{
+    if (!formBuilt)
+        return;
+    formBuilt = false;
+    delete layout();
+    // Later, as the form may be in the middle of delivering an event.
+    for (QWidget *child : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+        child->hide();
+        child->deleteLater();
+    }
+    ui = Ui::InputItem{};
+}
 
 void InputItem::shareStyleSheet(QWidget *list)
 {
@@ -61,9 +100,19 @@ int InputItem::setInputFile(const QByteArray &path, const AVSettings &settings)
         return code;
     const QFileInfo info(QString::fromUtf8(path));
     const double megabytes = double(info.size()) / 1024 / 1024;
-    ui.filesize->setText(QString::asprintf("大小:%.1f MB", megabytes));
-    ui.filename->setText(info.fileName());
+    sizeText = QString::asprintf("大小:%.1f MB", megabytes);
+    nameText = info.fileName();
+    showFile();
     return ResultOk;
+}
+
+void InputItem::showFile()
+{
+    // A row not yet bound keeps the form's sample texts.
+    if (!formBuilt || nameText.isEmpty())
+        return;
+    ui.filesize->setText(sizeText);
+    ui.filename->setText(nameText);
 }
 
 int InputItem::startConvert()
@@ -83,6 +132,8 @@ void InputItem::btnDel_clicked()
 
 void InputItem::showState(int state)
 {
+    if (!formBuilt)
+        return;
     ui.status->setText(QString::fromUtf8(statusTexts[state]));
     // The reason stays on the row after the summary has gone.
     QString reason;
@@ -97,9 +148,11 @@ void InputItem::showState(int state)
                                 : QString());
 }
 
-void InputItem::showProgress(int percent)
+void InputItem::showProgress(int value)
 {
-    ui.progressBar->setValue(percent);
+    percent = value;
+    if (formBuilt)
+        ui.progressBar->setValue(value);
 }
 
 void InputItem::jobFinished()

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QMetaType>
+#include <QSize>
+#include <QString>
 #include <QWidget>
 
 #include "avsettings.h"
@@ -15,16 +17,33 @@
 // process, output parsing, state, verdict) is the TranscodeJob it owns; the
 // job methods below only forward to it, so that the window and the queue
 // can treat a row as its job.
+//
+// A long list builds the form of a row only while the row is in view
+// (FormWhenShown, ensureForm, releaseForm): out of sight a row is its job
+// and the texts it would show.
 class InputItem final : public QWidget
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(InputItem)
 
 public:
+    enum FormMode {
+        FormNow = 0,
+        FormWhenShown = 1,
+    };
+
     // A row takes its look from the list when the list carries the rows'
     // sheet (see shareStyleSheet), and loads the sheet itself otherwise.
-    explicit InputItem(QWidget *parent = nullptr);
+    explicit InputItem(QWidget *parent = nullptr, FormMode mode = FormNow);
     ~InputItem() override;
+
+    // The size of a row's form, known without building one.
+    static QSize rowSize();
+    // Builds the form showing the job as it stands, if it is not there.
+    void ensureForm();
+    // Drops the form; the row keeps its job and texts and can build it again.
+    void releaseForm();
+    bool hasForm() const { return formBuilt; }
 
     // Gives a list the rows' sheet once, so that each row of it does not
     // parse and hold a copy of its own.
@@ -61,12 +80,18 @@ signals:
 private slots:
     void btnDel_clicked();
     void showState(int state);
-    void showProgress(int percent);
+    void showProgress(int value);
     void jobFinished();
 
 private:
-    Ui::InputItem ui;
+    void showFile();
+
+    Ui::InputItem ui{};
     TranscodeJob *conversion;
+    bool formBuilt = false;
+    int percent = 0;
+    QString nameText;
+    QString sizeText;
 };
 
 Q_DECLARE_METATYPE(InputItem *)

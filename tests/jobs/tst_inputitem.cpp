@@ -64,6 +64,8 @@ private slots:
     void destroyingRunningItemKillsChild();
     void oneWakeReadsWhatArrived();
     void rowInASharingListLooksTheSame();
+    void formBuiltLaterShowsTheJobAsItStands_data();
+    void formBuiltLaterShowsTheJobAsItStands();
 
 private:
     std::unique_ptr<InputItem> makeItem(const QByteArray &program, const QString &name = "clip.mkv");
@@ -463,6 +465,94 @@ void TestInputItem::rowInASharingListLooksTheSame()
     QVERIFY(shared == own);
     // Not a blank pair: the row's green background is drawn.
     QCOMPARE(own.pixelColor(2, 2), QColor(58, 187, 138));
+}
+
+void TestInputItem::formBuiltLaterShowsTheJobAsItStands_data()
+{
+    QTest::addColumn<QByteArray>("rest");
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<bool>("formDuringRun");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("bar");
+    QTest::addColumn<QString>("reason");
+    const QByteArray writes = "printf x > \"$out\"\n";
+    const QByteArray damaged = "printf 'Error while decoding stream #0:1: Invalid data found "
+                               "when processing input\\n'\n";
+    for (bool during : {false, true}) {
+        const char *when = during ? "form dropped during the run" : "no form until the end";
+        QTest::addRow("done, %s", when) << writes + closingStats << false << during
+                                        << QStringLiteral("转码完成   ") << 100 << QString();
+        QTest::addRow("done with damaged frames, %s", when)
+            << damaged + writes + closingStats << false << during << QStringLiteral("转码完成   ")
+            << 100 << QStringLiteral("源文件有损坏的帧，已跳过");
+        QTest::addRow("failed, %s", when) << writes + closingStats + "exit 1" << false << during
+                                          << QStringLiteral("转码错误   ") << 50
+                                          << QStringLiteral("模糊信息");
+        QTest::addRow("cancelled, %s", when) << QByteArray() << true << during
+                                             << QStringLiteral("转码取消   ") << 50 << QString();
+    }
+}
+
+// A row of a long list has its form only while it is in view; whatever its
+// job did meanwhile, the form it gets shows the job as it stands.
+void TestInputItem::formBuiltLaterShowsTheJobAsItStands()
+{
+    QFETCH(QByteArray, rest);
+    QFETCH(bool, cancel);
+    QFETCH(bool, formDuringRun);
+    QFETCH(QString, status);
+    QFETCH(int, bar);
+    QFETCH(QString, reason);
+
+    const QString name = QStringLiteral("稍后 显示.mkv");
+    QVERIFY(makeItem(succeeding, name));
+    InputItem item(nullptr, InputItem::FormWhenShown);
+    QCOMPARE(item.setInputFile((sources + name).toUtf8(), makeAVSettings(0, 1, 1)), ResultOk);
+    // Halfway, then held until the test lets it go on.
+    const QString gate = dir.filePath(QStringLiteral("gate"));
+    QFile::remove(gate);
+    item.setTranscoderProgram(script("late", lastArgument + halfway + "printf partial > \"$out\"\n" +
+                                     "while [ ! -e '" + gate.toUtf8() + "' ]; do sleep 0.02; done\n" +
+                                     rest));
+    QVERIFY(!item.hasForm());
+    QVERIFY(item.findChildren<QWidget *>().isEmpty());
+    QCOMPARE(item.size(), InputItem::rowSize());
+
+    QSignalSpy done(&item, &InputItem::ItemConvertDone);
+    QSignalSpy progress(item.job(), &TranscodeJob::progressChanged);
+    QCOMPARE(item.startConvert(), ResultOk);
+    QTRY_VERIFY(!progress.isEmpty() && progress.last().first().toInt() == 50);
+    if (formDuringRun) {
+        item.ensureForm();
+        QCOMPARE(text(item.findChild<QLabel *>("status")), QStringLiteral("正在转码..."));
+        QCOMPARE(item.findChild<QProgressBar *>("progressBar")->value(), 50);
+        item.releaseForm();
+        QVERIFY(!item.hasForm());
+        QTest::qWait(0);
+        QVERIFY(item.findChildren<QWidget *>().isEmpty());
+    }
+    if (cancel) {
+        QCOMPARE(item.stopConvert(), ResultOk);
+    } else {
+        QFile opened(gate);
+        QVERIFY(opened.open(QIODevice::WriteOnly));
+        QTRY_COMPARE(done.count(), 1);
+    }
+    QVERIFY(!item.hasForm());
+
+    item.ensureForm();
+    QCOMPARE(item.size(), InputItem::rowSize());
+    QCOMPARE(text(item.findChild<QLabel *>("filename")), name);
+    QCOMPARE(text(item.findChild<QLabel *>("filesize")), QStringLiteral("大小:0.0 MB"));
+    QCOMPARE(text(item.findChild<QLabel *>("status")), status);
+    QCOMPARE(item.findChild<QProgressBar *>("progressBar")->value(), bar);
+    QCOMPARE(item.findChild<QLabel *>("status")->toolTip(), reason);
+    // The delete button of the new form works.
+    QSignalSpy deleted(&item, &InputItem::ItemDelete);
+    item.findChild<QPushButton *>("btnDel")->click();
+    QCOMPARE(deleted.count(), 1);
+    QFile::remove(QString::fromUtf8(item.outputPath()));
+    QFile::remove(gate);
 }
 
 #include "tst_inputitem.moc"
