@@ -21,6 +21,7 @@
 #include "dlgmessage.h"
 #include "folderexpander.h"
 #include "inputitem.h"
+#include "inputrows.h"
 #include "links.h"
 #include "outputfolder.h"
 #include "outputnames.h"
@@ -67,7 +68,11 @@ MainWindow::MainWindow(QWidget *parent)
     showNormal();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // Before the list it follows goes.
+    delete rows;
+}
 
 // ---------------------------------------------------------------- start-up
 
@@ -98,6 +103,7 @@ void MainWindow::initUi()
     setAttribute(Qt::WA_AlwaysShowToolTips);
     loadStyleSheet(this, QStringLiteral(":/qss/css/MainWindow.css"));
     InputItem::shareStyleSheet(ui.listInput);
+    rows = new InputRows(ui.listInput);
     setWindowTitle(QStringLiteral("Vantor视频转换器"));
     ui.mainLabelLogoStr->setText(QStringLiteral("Vantor视频转换器 v3.1.3"));
     setWindowIcon(QIcon(QStringLiteral(":/images/images/main.ico")));
@@ -226,17 +232,12 @@ int MainWindow::addInputFile(const QByteArray &path)
     if (listedPaths.contains(path))
         return ResultInvalidArgument;
     // A new file gets what the bar shows, as the user expects.
-    // Made in the viewport, where the list shows it: no second polish when
-    // the list takes it.
-    auto *item = new InputItem(ui.listInput->viewport());
+    InputItem *item = rows->makeItem();
     if (item->setInputFile(path, currentSettings) != ResultOk) {
         delete item;
         return ResultInvalidArgument;
     }
-    auto *row = new QListWidgetItem;
-    row->setSizeHint(item->size());
-    ui.listInput->addItem(row);
-    ui.listInput->setItemWidget(row, item);
+    rows->append(item);
     connect(item, &InputItem::ItemConvertDone, this, &MainWindow::ItemConvertDone);
     connect(item, &InputItem::ItemDelete, this, &MainWindow::ItemDelete);
     listedPaths.insert(path);
@@ -245,13 +246,12 @@ int MainWindow::addInputFile(const QByteArray &path)
 
 InputItem *MainWindow::itemAt(int row) const
 {
-    return qobject_cast<InputItem *>(ui.listInput->itemWidget(ui.listInput->item(row)));
+    return rows->itemAt(row);
 }
 
 InputItem *MainWindow::currentItem() const
 {
-    QListWidgetItem *row = ui.listInput->currentItem();
-    return row ? qobject_cast<InputItem *>(ui.listInput->itemWidget(row)) : nullptr;
+    return InputRows::itemOf(ui.listInput->currentItem());
 }
 
 void MainWindow::showRowsListed()
@@ -301,13 +301,8 @@ void MainWindow::ItemDelete(InputItem *item)
         return;
     if (!ask(QStringLiteral("\n确认删除？\n")))
         return;
-    for (int row = 0; row < ui.listInput->count(); ++row) {
-        if (itemAt(row) == item) {
-            listedPaths.remove(item->inputPath());
-            delete ui.listInput->takeItem(row);
-            break;
-        }
-    }
+    listedPaths.remove(item->inputPath());
+    rows->remove(item);
     if (ui.listInput->count() == 0)
         setMainState(MainStateEmpty);
 }
@@ -319,14 +314,14 @@ void MainWindow::btnInputClear_clicked()
     if (!ask(QStringLiteral("\n确认清空？\n")))
         return;
     player->stop();
-    ui.listInput->clear();
+    rows->clear();
     listedPaths.clear();
     setMainState(MainStateEmpty);
 }
 
 void MainWindow::ItemDClicked(QListWidgetItem *row)
 {
-    auto *item = qobject_cast<InputItem *>(ui.listInput->itemWidget(row));
+    InputItem *item = InputRows::itemOf(row);
     if (item)
         player->setVideoPath(QString::fromUtf8(item->inputPath()), true);
 }

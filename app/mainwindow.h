@@ -14,6 +14,7 @@
 
 class CDlgMessage;
 class InputItem;
+class InputRows;
 class QListWidgetItem;
 class RunPresence;
 class vlcplayer;
@@ -135,4 +136,5 @@ private:
     QPointer<CDlgMessage> cancelQuestion;
     qint64 freeSpaceFloor = -1;
     RunPresence *presence = nullptr;
+    InputRows *rows = nullptr;
 };

@@ -123,8 +123,8 @@ inline QListWidget *listOf(MainWindow &window)
 
 inline InputItem *rowItem(MainWindow &window, int row)
 {
-    QListWidget *list = listOf(window);
-    return qobject_cast<InputItem *>(list->itemWidget(list->item(row)));
+    QListWidgetItem *entry = listOf(window)->item(row);
+    return entry ? entry->data(Qt::UserRole).value<InputItem *>() : nullptr;
 }
 
 inline QPushButton *buttonOf(MainWindow &window, const char *name)

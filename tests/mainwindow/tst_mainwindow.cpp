@@ -23,6 +23,18 @@
 #include "testsupport.h"
 #include "transcodecommand.h"
 
+namespace {
+
+// The row as the user sees it: the list builds a row's form once it shows it.
+InputItem *shownRowItem(MainWindow &window, int row)
+{
+    InputItem *item = rowItem(window, row);
+    const bool shown = QTest::qWaitFor([item] { return item && item->hasForm() && item->isVisible(); }, 2000);
+    return shown ? item : nullptr;
+}
+
+} // namespace
+
 // Drives the real window offscreen: every test starts in an empty working
 // folder (where conf_main.json lives) and an empty home folder (where the
 // movies folder is).
@@ -365,7 +377,7 @@ void TestMainWindow::deleteAndClearAskFirst()
     if (clearAll)
         buttonOf(window, "btnInputClear")->click();
     else
-        rowItem(window, 0)->findChild<QPushButton *>(QStringLiteral("btnDel"))->click();
+        shownRowItem(window, 0)->findChild<QPushButton *>(QStringLiteral("btnDel"))->click();
     QCOMPARE(answerer.texts, QStringList{clearAll ? "\n确认清空？\n" : "\n确认删除？\n"});
     QCOMPARE(listOf(window)->count(), confirm ? 0 : 1);
     QCOMPARE(window.findChild<QStackedWidget *>(QStringLiteral("stackInput"))->currentIndex(),
