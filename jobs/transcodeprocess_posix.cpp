@@ -41,7 +41,9 @@ bool makePipe(int fds[2])
     return false;
 }
 
-// Runs in the child between fork and exec, so only async-signal-safe calls.
+// Runs in the child between vfork and exec, on the converter's own memory
+// while the converter waits: only system calls, nothing that allocates or
+// writes what the converter uses (errno aside, which it overwrites).
 [[noreturn]] void becomeTranscoder(pid_t parent, int input, int output, int report,
                                    const char *path, char *const argv[])
 {
@@ -109,12 +111,14 @@ int TranscodeProcess::spawn(const QByteArray &programPath, const QList<QByteArra
     argv.push_back(nullptr);
 
     // No handler of the converter may run in the child before it resets them.
+    // vfork, as the plain fork copies the converter's page tables first: that
+    // was most of the time between two jobs.
     sigset_t all;
     sigset_t previous;
     sigfillset(&all);
     pthread_sigmask(SIG_SETMASK, &all, &previous);
     const pid_t parent = getpid();
-    const pid_t child = input < 0 ? -1 : fork();
+    const pid_t child = input < 0 ? -1 : vfork();
     if (child == 0)
         becomeTranscoder(parent, input, output[1], report[1], programPath.constData(), argv.data());
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
@@ -126,9 +130,8 @@ int TranscodeProcess::spawn(const QByteArray &programPath, const QList<QByteArra
     int error = 0;
     ssize_t reported = -1;
     if (child > 0) {
-        // Either this or the child's own call wins the race; both give the
-        // same group.
-        setpgid(child, child);
+        // The child has made its group before this runs: vfork returns once
+        // it has exec'd or exited.
         do {
             reported = read(report[0], &error, sizeof error);
         } while (reported < 0 && errno == EINTR);

@@ -56,6 +56,7 @@ private slots:
     void stalledChildNeverBlocksRead();
     void destroyingKillsTheChild();
     void childGetsNullInputAndOnePipe();
+    void childStartsWithDefaultSignals();
     void argumentsArriveUnchanged();
     void secondChildDoesNotHoldFirstPipe();
     void programBesideExecutableWins();
@@ -248,6 +249,45 @@ void TestTranscodeProcess::childGetsNullInputAndOnePipe()
         "[ \"$(readlink /proc/$$/fd/1)\" = \"$(readlink /proc/$$/fd/2)\" ] && echo same");
     QCOMPARE(process.start({probe}), ResultOk);
     QCOMPARE(readToEnd(process), QByteArray("/dev/null\nout\nerr\nsame\n"));
+    QTRY_VERIFY(process.reapChild());
+}
+
+void handleNothing(int)
+{
+}
+
+// The converter catches termination signals, ignores others and may block
+// some on its threads; the transcoder must start with none of that.
+void TestTranscodeProcess::childStartsWithDefaultSignals()
+{
+    struct sigaction caught = {};
+    caught.sa_handler = handleNothing;
+    struct sigaction ignored = {};
+    ignored.sa_handler = SIG_IGN;
+    struct sigaction oldTerm = {};
+    struct sigaction oldPipe = {};
+    sigaction(SIGTERM, &caught, &oldTerm);
+    sigaction(SIGPIPE, &ignored, &oldPipe);
+    sigset_t blocked;
+    sigset_t previous;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &blocked, &previous);
+
+    TranscodeProcess process;
+    // cat sets no handler of its own (grep catches SIGSEGV).
+    const int code = process.start({"/bin/cat", "/proc/self/status"});
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    sigaction(SIGPIPE, &oldPipe, nullptr);
+    sigaction(SIGTERM, &oldTerm, nullptr);
+    QCOMPARE(code, ResultOk);
+    QByteArrayList masks;
+    for (const QByteArray &line : readToEnd(process).split('\n')) {
+        if (line.startsWith("SigBlk") || line.startsWith("SigIgn") || line.startsWith("SigCgt"))
+            masks << line;
+    }
+    QCOMPARE(masks, QByteArrayList({"SigBlk:\t0000000000000000", "SigIgn:\t0000000000000000",
+                                    "SigCgt:\t0000000000000000"}));
     QTRY_VERIFY(process.reapChild());
 }
 
