@@ -83,7 +83,7 @@ scale() {
     "$bin/bench_scale" 5000 3 1 200 2>/dev/null
     echo "== scale: the cost of a row by the size of the list, offscreen"
     "$bin/bench_scale" perrow 200 1000 5000 20000 2>/dev/null
-    "$bin/bench_scale" perrow-laidout 200 1000 5000 2>/dev/null
+    "$bin/bench_scale" perrow-laidout 200 1000 5000 20000 2>/dev/null
     echo "== scale: on Xvfb"
     "$top/tests/xvfb-run.sh" "$bin/bench_scale" 1000 5 2 150 2>/dev/null
 }
