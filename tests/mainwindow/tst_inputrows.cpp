@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QPointer>
@@ -6,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include "avsettings.h"
 #include "catalogue.h"
@@ -67,6 +69,7 @@ private slots:
     void looksAsRowWidgetsOfTheList_data();
     void looksAsRowWidgetsOfTheList();
     void scrollingKeepsFormsToTheRowsInView();
+    void wheelOverARowScrollsItAway();
     void deleteAndClearLeaveNothingBehind_data();
     void deleteAndClearLeaveNothingBehind();
 
@@ -209,6 +212,37 @@ void TestInputRows::scrollingKeepsFormsToTheRowsInView()
     bar->setValue(0);
     QTest::qWait(0);
     QCOMPARE(frame.list->findChildren<QWidget *>().size(), widgetsAtTop);
+}
+
+// The wheel over the list scrolls the row under the pointer out of view: its
+// form goes at once, its widgets when the event loop runs again.
+void TestInputRows::wheelOverARowScrollsItAway()
+{
+    ListFrame frame;
+    InputRows rows(frame.list);
+    fill(rows, 200);
+    frame.frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame.frame));
+    QTest::qWait(0);
+    QScrollBar *bar = frame.list->verticalScrollBar();
+    for (int turn = 0; turn < 3; ++turn) {
+        InputItem *under = rows.itemAt(bar->value());
+        QVERIFY(under->hasForm());
+        QPointer<QLabel> label = under->findChild<QLabel *>(QStringLiteral("filename"));
+        const QPoint at(5, 5);
+        const QPoint inViewport = label->mapTo(frame.list->viewport(), at);
+        QWheelEvent wheel(inViewport, label->mapToGlobal(at), QPoint(), QPoint(0, -120 * 10), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        const int before = bar->value();
+        QApplication::sendEvent(frame.list->viewport(), &wheel);
+        QVERIFY(bar->value() > before);
+        QVERIFY(!under->hasForm());
+        checkRows(frame.list, rows);
+        if (QTest::currentTestFailed())
+            return;
+        QTest::qWait(0);
+        QVERIFY(label.isNull());
+    }
 }
 
 void TestInputRows::deleteAndClearLeaveNothingBehind_data()
