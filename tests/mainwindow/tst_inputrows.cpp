@@ -38,6 +38,15 @@ struct ListFrame
         // Six rows and a part of a seventh.
         frame.resize(420, 6 * InputItem::rowSize().height() + 20);
     }
+
+    // Shown, and the rows in view placed.
+    bool showAndSettle()
+    {
+        frame.show();
+        const bool exposed = QTest::qWaitForWindowExposed(&frame);
+        QTest::qWait(0);
+        return exposed;
+    }
 };
 
 QImage shot(QWidget &widget)
@@ -186,9 +195,7 @@ void TestInputRows::scrollingKeepsFormsToTheRowsInView()
     ListFrame frame;
     InputRows rows(frame.list);
     fill(rows, 400);
-    frame.frame.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&frame.frame));
-    QTest::qWait(0);
+    QVERIFY(frame.showAndSettle());
     const int widgetsAtTop = frame.list->findChildren<QWidget *>().size();
     QScrollBar *bar = frame.list->verticalScrollBar();
     QVERIFY(bar->maximum() > 300);
@@ -221,9 +228,7 @@ void TestInputRows::wheelOverARowScrollsItAway()
     ListFrame frame;
     InputRows rows(frame.list);
     fill(rows, 200);
-    frame.frame.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&frame.frame));
-    QTest::qWait(0);
+    QVERIFY(frame.showAndSettle());
     QScrollBar *bar = frame.list->verticalScrollBar();
     for (int turn = 0; turn < 3; ++turn) {
         InputItem *under = rows.itemAt(bar->value());
@@ -269,9 +274,7 @@ void TestInputRows::deleteAndClearLeaveNothingBehind()
         // As the window does: from inside the row's own button.
         connect(rows.itemAt(row), &InputItem::ItemDelete, &rows, &InputRows::remove);
     }
-    frame.frame.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&frame.frame));
-    QTest::qWait(0);
+    QVERIFY(frame.showAndSettle());
 
     auto *button = items[deleted]->findChild<QPushButton *>(QStringLiteral("btnDel"));
     QVERIFY(button && button->isVisible());
