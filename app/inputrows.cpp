@@ -102,7 +102,7 @@ void InputRows::place()
         const QRect rect = list->visualItemRect(entry);
         if (rect.top() >= height)
             break;
-        if (rect.bottom() < 0 || entry->isHidden())
+        if (rect.bottom() < 0)
             continue;
         InputItem *item = itemOf(entry);
         show(item, rect);

@@ -20,6 +20,7 @@
 #include "processes.h"
 #include "scripts.h"
 #include "inputitem.h"
+#include "inputrows.h"
 #include "mainwindow.h"
 
 // Answers the message dialogs the window opens, in order, and keeps their
@@ -123,8 +124,7 @@ inline QListWidget *listOf(MainWindow &window)
 
 inline InputItem *rowItem(MainWindow &window, int row)
 {
-    QListWidgetItem *entry = listOf(window)->item(row);
-    return entry ? entry->data(Qt::UserRole).value<InputItem *>() : nullptr;
+    return InputRows::itemOf(listOf(window)->item(row));
 }
 
 inline QPushButton *buttonOf(MainWindow &window, const char *name)
