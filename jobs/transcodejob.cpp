@@ -142,6 +142,14 @@ int TranscodeJob::stop()
     return ResultOk;
 }
 
+void TranscodeJob::requeue()
+{
+    if (stop() != ResultOk)
+        return;
+    setState(ConvertWaiting);
+    emit progressChanged(0);
+}
+
 void TranscodeJob::readOutput()
 {
     for (int reads = 0; reads < maxReadsPerWake; ++reads) {

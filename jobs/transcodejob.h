@@ -50,6 +50,12 @@ public:
     // ffmpeg writes to a partial file; only a job that is done renames it to
     // its final name, so a file under a final name is always complete.
     int stop();
+    // Stops a converting job like stop(), but it is waiting again rather
+    // than cancelled: the run stopped, not the user.
+    void requeue();
+    // Holds the transcoder where it is, and lets it go on.
+    void pause() { process.pause(); }
+    void resume() { process.resume(); }
 
     int state() const { return currentState; }
     // Changes take effect at the next start.

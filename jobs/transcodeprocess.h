@@ -43,6 +43,11 @@ public:
     // still running here.
     int stop();
 
+    // Stops the child's whole group where it is (SIGSTOP), and lets it go
+    // on (SIGCONT); nothing when no child is there.
+    void pause();
+    void resume();
+
     // Collects a child that has ended, without waiting; true once no child
     // remains.
     bool reapChild();
