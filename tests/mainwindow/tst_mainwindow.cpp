@@ -18,6 +18,7 @@
 
 #include "catalogue.h"
 #include "clips.h"
+#include "conversionqueue.h"
 #include "dlgavsettings.h"
 #include "styleconstants.h"
 #include "testsupport.h"
@@ -125,7 +126,7 @@ private slots:
     void addingChecksEachFile();
     void addingByDialog();
     void droppingRefusesWhatIsNotAVideo();
-    void refusedDuringRun();
+    void listChangesDuringRun();
     void deleteAndClearAskFirst_data();
     void deleteAndClearAskFirst();
 
@@ -328,27 +329,41 @@ void TestMainWindow::droppingRefusesWhatIsNotAVideo()
     QCOMPARE(window.findChild<QStackedWidget *>(QStringLiteral("stackInput"))->currentIndex(), 1);
 }
 
-void TestMainWindow::refusedDuringRun()
+// Files join a running batch, waiting; rows not converting can go; the
+// converting row and the settings stay as they are.
+void TestMainWindow::listChangesDuringRun()
 {
     MainWindow window;
     DialogAnswerer answerer;
+    window.findChild<ConversionQueue *>()->setParallelJobs(1);
     QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == ResultOk);
-    useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("stall"), stallingBody()));
+    const QByteArray stall = writeFakeTranscoder(work->path(), QStringLiteral("stall"), stallingBody());
+    useProgram(window, stall);
     buttonOf(window, "btnConvertStart")->click();
     QVERIFY(isConverting(window));
 
     drop(window, {QUrl::fromLocalFile(listed(QStringLiteral("b.mp4")))});
-    buttonOf(window, "btnInputClear")->click();
+    window.addInputPaths({listed(QStringLiteral("c.mp4"))});
+    QCOMPARE(listOf(window)->count(), 3);
+    useProgram(window, stall);
     emit rowItem(window, 0)->ItemDelete(rowItem(window, 0));
-    buttonOf(window, "btnInputFile")->click();
-    QCOMPARE(listOf(window)->count(), 1);
     QVERIFY(answerer.texts.isEmpty());
+    emit rowItem(window, 1)->ItemDelete(rowItem(window, 1));
+    QCOMPARE(listOf(window)->count(), 2);
+    QCOMPARE(rowItem(window, 1)->inputPath(), file(QStringLiteral("c.mp4")).toUtf8());
+    QCOMPARE(rowItem(window, 1)->convertState(), ConvertWaiting);
     for (const char *name : {"cboxVContainer", "cboxVQuality", "cboxAQuality"})
         QVERIFY(!combo(window, name)->isEnabled());
 
+    buttonOf(window, "btnInputClear")->click();
+    QCOMPARE(listOf(window)->count(), 1);
+    QCOMPARE(rowItem(window, 0)->convertState(), ConvertRunning);
+    QVERIFY(isConverting(window));
+
     answerer.answers << true << true;
     buttonOf(window, "btnConvertStart")->click();
-    QTRY_COMPARE(answerer.texts.size(), 2);
+    QTRY_COMPARE(answerer.texts.size(), 4);
+    QCOMPARE(answerer.texts.at(3), QStringLiteral("转码任务完成！\n成功： 0 个\n取消： 1 个\n"));
 }
 
 void TestMainWindow::deleteAndClearAskFirst_data()
@@ -677,20 +692,22 @@ void TestMainWindow::closingDuringRun()
     QFETCH(bool, confirm);
     DialogAnswerer answerer;
     auto *window = new MainWindow;
-    QVERIFY(window->addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == ResultOk);
-    QVERIFY(window->addInputFile(listed(QStringLiteral("b.mp4")).toUtf8()) == ResultOk);
+    window->findChild<ConversionQueue *>()->setParallelJobs(2);
+    for (const char *name : {"a.mp4", "b.mp4", "c.mp4"})
+        QVERIFY(window->addInputFile(listed(QLatin1String(name)).toUtf8()) == ResultOk);
     window->setMainState(MainWindow::MainStateReady);
     useProgram(*window, writeFakeTranscoder(work->path(), QStringLiteral("stall"), stallingBody()));
     buttonOf(*window, "btnConvertStart")->click();
-    QVERIFY(hasChildProcesses());
+    QTRY_COMPARE(childProcesses().size(), 2);
 
     answerer.answers << confirm;
     buttonOf(*window, "btnTopClose")->click();
     QCOMPARE(answerer.texts, QStringList{QStringLiteral("正在转码中，确认关闭？\n未完成的压缩任务将会取消。\n")});
     QCOMPARE(window->isVisible(), !confirm);
-    QCOMPARE(rowItem(*window, 0)->convertState(), confirm ? ConvertCancelled : ConvertRunning);
-    QCOMPARE(rowItem(*window, 1)->convertState(), confirm ? ConvertCancelled : ConvertWaiting);
-    QCOMPARE(hasChildProcesses(), !confirm);
+    for (int row = 0; row < 2; ++row)
+        QCOMPARE(rowItem(*window, row)->convertState(), confirm ? ConvertCancelled : ConvertRunning);
+    QCOMPARE(rowItem(*window, 2)->convertState(), confirm ? ConvertCancelled : ConvertWaiting);
+    QTRY_COMPARE(hasChildProcesses(), !confirm);
     QTest::qWait(100);
     QCOMPARE(answerer.texts.size(), 1);
     // Destroying the window (closed or not) leaves no child behind.
