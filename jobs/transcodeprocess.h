@@ -52,7 +52,8 @@ public:
     // The parent's end of the pipe, for an event loop to watch; -1 when
     // nothing runs.
     int outputDescriptor() const { return readEnd; }
-    // The last child collected exited by itself with status 0.
+    // The last child collected exited by itself with status 0, as its
+    // collection showed.
     bool exitedCleanly() const { return cleanExit; }
 
 private:
@@ -70,6 +71,11 @@ private:
 
 // A process with this id exists (it may belong to another user).
 bool processIsAlive(int pid);
+
+// Gives SIGCHLD its default disposition back. A launcher that ignores it
+// passes that on across exec, and the kernel then collects every child
+// itself, its exit status unseen. Called once at start, before any child.
+void restoreChildExitSignal();
 
 // The file a program name starts: a name containing '/' as given, a bare name
 // beside the running executable first, then on PATH. Empty when there is no

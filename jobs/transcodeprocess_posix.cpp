@@ -86,6 +86,14 @@ bool processIsAlive(int pid)
     return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM);
 }
 
+void restoreChildExitSignal()
+{
+    struct sigaction standard = {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    sigaction(SIGCHLD, &standard, nullptr);
+}
+
 int TranscodeProcess::spawn(const QByteArray &programPath, const QList<QByteArray> &arguments)
 {
     // Every descriptor closes on exec, so no other child ever holds this
@@ -220,8 +228,9 @@ bool TranscodeProcess::collect(bool wait)
     } while (result < 0 && errno == EINTR);
     if (result == 0)
         return false;
-    // ECHILD: someone else collected it; its output alone then decides.
-    cleanExit = result < 0 || (WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    // ECHILD: the kernel or someone else collected it, and a status nobody
+    // saw is never a clean exit.
+    cleanExit = result == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     pid = 0;
     return true;
 }

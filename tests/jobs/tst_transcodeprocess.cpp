@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <optional>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -157,21 +158,56 @@ void TestTranscodeProcess::readsToEndThenNothingRuns()
 void TestTranscodeProcess::exitStatus_data()
 {
     QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("childSignalIgnored");
+    QTest::addColumn<bool>("restoredAtStart");
     QTest::addColumn<bool>("clean");
-    QTest::newRow("status 0") << QByteArray("echo done") << true;
-    QTest::newRow("status 1") << QByteArray("echo done; exit 1") << false;
-    QTest::newRow("killed by a signal") << QByteArray("echo done; kill -KILL $$") << false;
+    QTest::newRow("status 0") << QByteArray("echo done") << false << false << true;
+    QTest::newRow("status 1") << QByteArray("echo done; exit 1") << false << false << false;
+    QTest::newRow("killed by a signal") << QByteArray("echo done; kill -KILL $$") << false << false << false;
     // The output ends long before the child exits.
     QTest::newRow("closes output, exits later")
-        << QByteArray("echo done; exec >&- 2>&-; sleep 0.5; exit 0") << true;
+        << QByteArray("echo done; exec >&- 2>&-; sleep 0.5; exit 0") << false << false << true;
     QTest::newRow("closes output, fails later")
-        << QByteArray("echo done; exec >&- 2>&-; sleep 0.5; exit 4") << false;
+        << QByteArray("echo done; exec >&- 2>&-; sleep 0.5; exit 4") << false << false << false;
+    // A launcher left SIGCHLD ignored: the kernel collects the child, and a
+    // status nobody saw proves nothing.
+    QTest::newRow("status unseen, SIGCHLD ignored")
+        << QByteArray("echo done; exit 1") << true << false << false;
+    QTest::newRow("SIGCHLD ignored, restored at start")
+        << QByteArray("echo done") << true << true << true;
 }
+
+namespace {
+
+// SIGCHLD ignored for as long as it lives, as a launcher may leave it.
+class ChildSignalIgnored final
+{
+public:
+    ChildSignalIgnored()
+    {
+        struct sigaction ignored = {};
+        ignored.sa_handler = SIG_IGN;
+        sigaction(SIGCHLD, &ignored, &previous);
+    }
+    ~ChildSignalIgnored() { sigaction(SIGCHLD, &previous, nullptr); }
+
+private:
+    struct sigaction previous = {};
+};
+
+} // namespace
 
 void TestTranscodeProcess::exitStatus()
 {
     QFETCH(QByteArray, body);
+    QFETCH(bool, childSignalIgnored);
+    QFETCH(bool, restoredAtStart);
     QFETCH(bool, clean);
+    std::optional<ChildSignalIgnored> ignored;
+    if (childSignalIgnored)
+        ignored.emplace();
+    if (restoredAtStart)
+        restoreChildExitSignal();
     TranscodeProcess process;
     QCOMPARE(process.start({writeScript(dir.path(), "exiter", body)}), ResultOk);
     QCOMPARE(readToEnd(process), QByteArray("done\n"));
