@@ -27,7 +27,6 @@ constexpr int firstExitCheckMs = 1;
 constexpr int lastExitCheckMs = 100;
 // The longest file name Linux file systems take, in bytes.
 constexpr int maxNameBytes = 255;
-constexpr int maxRenameAttempts = 100;
 
 } // namespace
 
@@ -238,16 +237,14 @@ bool TranscodeJob::partialWritten()
 }
 
 // Gives the finished file its final name. The rename never replaces
-// anything: a name taken meanwhile gets the next free number instead.
+// anything: a name taken meanwhile, even at the last moment, gets the next
+// free number instead.
 bool TranscodeJob::keepOutput()
 {
-    const QString partial = QString::fromUtf8(command.outputPath);
-    for (int attempt = 0; attempt < maxRenameAttempts; ++attempt) {
-        targetPath = uniqueOutputPath(targetPath, pathIsTaken);
-        if (QFile::rename(partial, QString::fromUtf8(targetPath)))
-            return true;
-        if (!pathIsTaken(targetPath))
-            break;
+    const QByteArray kept = renameToFreeName(command.outputPath, targetPath);
+    if (!kept.isEmpty()) {
+        targetPath = kept;
+        return true;
     }
     parser.addReason("无法保存输出文件！");
     parser.verdict(false, false);

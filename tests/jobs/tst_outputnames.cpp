@@ -1,6 +1,25 @@
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "outputnames.h"
+
+namespace {
+
+QByteArray contentOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void write(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+}
+
+} // namespace
 
 class TestOutputNames : public QObject
 {
@@ -9,6 +28,8 @@ class TestOutputNames : public QObject
 private slots:
     void uniqueOutputPath_data();
     void uniqueOutputPath();
+    void renameToFreeName_data();
+    void renameToFreeName();
 };
 
 void TestOutputNames::uniqueOutputPath_data()
@@ -42,6 +63,47 @@ void TestOutputNames::uniqueOutputPath()
     QFETCH(QByteArray, expected);
     const QSet<QByteArray> set(taken.cbegin(), taken.cend());
     QCOMPARE(::uniqueOutputPath(planned, set), expected);
+}
+
+void TestOutputNames::renameToFreeName_data()
+{
+    // Names that appear after the look for a free one; "@" marks a symbolic
+    // link to nothing.
+    QTest::addColumn<QStringList>("appearing");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("nothing appears") << QStringList{} << "片 clip.mp4";
+    QTest::newRow("a file appears") << QStringList{"片 clip.mp4"} << "片 clip (2).mp4";
+    QTest::newRow("a dangling link appears") << QStringList{"@片 clip.mp4"} << "片 clip (2).mp4";
+    QTest::newRow("two files appear") << QStringList{"片 clip.mp4", "片 clip (2).mp4"}
+                                      << "片 clip (3).mp4";
+}
+
+void TestOutputNames::renameToFreeName()
+{
+    QFETCH(QStringList, appearing);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    const QString partial = dir.filePath(QStringLiteral(".vantor-h-1-1.part.mp4"));
+    write(partial, "ours");
+    for (const QString &name : appearing) {
+        if (name.startsWith('@'))
+            QVERIFY(QFile::link(dir.filePath(QStringLiteral("nowhere")), dir.filePath(name.mid(1))));
+        else
+            write(dir.filePath(name), "theirs");
+    }
+
+    // The look for a free name saw none of them.
+    const QByteArray kept = ::renameToFreeName(partial.toUtf8(), dir.filePath(QStringLiteral("片 clip.mp4")).toUtf8(),
+                                               [](const QByteArray &) { return false; });
+    QCOMPARE(QString::fromUtf8(kept), dir.filePath(expected));
+    QCOMPARE(contentOf(dir.filePath(expected)), QByteArray("ours"));
+    QVERIFY(!QFile::exists(partial));
+    for (const QString &name : appearing) {
+        if (name.startsWith('@'))
+            QCOMPARE(QFile::symLinkTarget(dir.filePath(name.mid(1))), dir.filePath(QStringLiteral("nowhere")));
+        else
+            QCOMPARE(contentOf(dir.filePath(name)), QByteArray("theirs"));
+    }
 }
 
 QTEST_MAIN(TestOutputNames)
