@@ -44,7 +44,7 @@ TranscodeJob::~TranscodeJob()
 {
     if (currentState == ConvertRunning) {
         stopWatching();
-        process.stop();
+        process.stop(command.outputPath);
         removePartial();
     }
 }
@@ -126,11 +126,12 @@ int TranscodeJob::stop()
     case ConvertDone:
         return ResultNothingToStop;
     case ConvertRunning:
-        // stop() returns only once the child is gone, so nothing writes to
-        // the file any more when it is deleted. The final name was never
-        // written: whatever is there is not this job's.
+        // The child is killed but not waited for: its partial file goes now,
+        // and once more when the child is gone, in case the child made it
+        // after. The final name was never written: whatever is there is not
+        // this job's.
         stopWatching();
-        process.stop();
+        process.stop(command.outputPath);
         removePartial();
         std::vector<char>().swap(chunk);
         break;

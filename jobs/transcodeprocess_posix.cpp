@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "childreaper.h"
 #include "resultcodes.h"
 
 extern char **environ;
@@ -74,11 +75,7 @@ bool makePipe(int fds[2])
 
 TranscodeProcess::~TranscodeProcess()
 {
-    closeReadEnd();
-    if (pid > 0) {
-        killGroup();
-        collect(true);
-    }
+    stop();
 }
 
 bool processIsAlive(int pid)
@@ -193,16 +190,21 @@ int TranscodeProcess::readAvailable(char *buffer, int capacity, int *count)
     return ResultEndOfOutput;
 }
 
-int TranscodeProcess::stop()
+int TranscodeProcess::stop(const QByteArray &leftover)
 {
     const bool wasRunning = running;
     closeReadEnd();
     if (pid <= 0 || (!wasRunning && collect(false)))
         return ResultNothingToStop;
     killGroup();
-    // SIGKILL ends the child at once, so this wait is short; the caller may
-    // then delete what the child was writing.
-    collect(true);
+    // A child stuck in the kernel dies only when its call returns, which a
+    // hung share may never do: the GUI thread must not wait for that.
+    if (ChildReaper::adopt(pid, leftover)) {
+        pid = 0;
+        cleanExit = false;
+    } else {
+        collect(true);
+    }
     return ResultOk;
 }
 

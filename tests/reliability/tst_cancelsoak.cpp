@@ -85,7 +85,7 @@ void TestCancelSoak::init()
 
 void TestCancelSoak::cleanup()
 {
-    QVERIFY(!hasChildProcesses());
+    QTRY_VERIFY(!hasChildProcesses());
     QDir(out).removeRecursively();
     QDir().mkpath(out);
 }
@@ -161,7 +161,7 @@ void TestCancelSoak::startAndCancelAtRandom()
             buttonOf(window, "btnConvertStart")->click();
         }
         QTRY_VERIFY(!isConverting(window));
-        QVERIFY(!hasChildProcesses());
+        QTRY_VERIFY(!hasChildProcesses());
 
         int doneAfter = 0;
         for (int row = 0; row < rows; ++row)
@@ -206,7 +206,7 @@ void TestCancelSoak::closeDuringRun()
             window->close();
         QVERIFY(!window->isVisible());
         QCOMPARE(answerer.texts.size(), 1);
-        QVERIFY(!hasChildProcesses());
+        QTRY_VERIFY(!hasChildProcesses());
         checkRows(*window, fakeOutput);
         delete window;
     }
