@@ -1,10 +1,16 @@
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "outputnames.h"
+#include "partialoutput.h"
 
 namespace {
+
+// Above the highest process id the kernel gives.
+constexpr int noProcess = 4194305;
 
 QByteArray contentOf(const QString &path)
 {
@@ -30,6 +36,8 @@ private slots:
     void uniqueOutputPath();
     void renameToFreeName_data();
     void renameToFreeName();
+    void removeLeftovers_data();
+    void removeLeftovers();
 };
 
 void TestOutputNames::uniqueOutputPath_data()
@@ -104,6 +112,42 @@ void TestOutputNames::renameToFreeName()
         else
             QCOMPARE(contentOf(dir.filePath(name)), QByteArray("theirs"));
     }
+}
+
+void TestOutputNames::removeLeftovers_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("daysQuiet");
+    QTest::addColumn<bool>("removed");
+    const QString host = QString::fromUtf8(PartialOutput::hostTag());
+    const QString running = QString::number(QCoreApplication::applicationPid());
+    const QString gone = QString::number(noProcess);
+    QTest::newRow("this host, writer gone")
+        << QStringLiteral(".vantor-%1-%2-3.part.mp4").arg(host, gone) << 0 << true;
+    QTest::newRow("this host, writer running")
+        << QStringLiteral(".vantor-%1-%2-3.part.mp4").arg(host, running) << 0 << false;
+    // Its writer runs there, in a folder both machines share.
+    QTest::newRow("another host, no such process here")
+        << QStringLiteral(".vantor-other-%1-%2-3.part.avi").arg(host, gone) << 2 << false;
+    QTest::newRow("no host, quiet for two days")
+        << QStringLiteral(".vantor-%1-3.part.mp4").arg(gone) << 2 << true;
+    QTest::newRow("no host, written just now")
+        << QStringLiteral(".vantor-%1-3.part.mp4").arg(gone) << 0 << false;
+}
+
+void TestOutputNames::removeLeftovers()
+{
+    QFETCH(QString, name);
+    QFETCH(int, daysQuiet);
+    QFETCH(bool, removed);
+    QTemporaryDir dir;
+    QFile file(dir.filePath(name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(file.setFileTime(QDateTime::currentDateTime().addDays(-daysQuiet),
+                             QFileDevice::FileModificationTime));
+    file.close();
+    QCOMPARE(PartialOutput::removeLeftovers(dir.path()), removed ? 1 : 0);
+    QCOMPARE(QFile::exists(dir.filePath(name)), !removed);
 }
 
 QTEST_MAIN(TestOutputNames)

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "clips.h"
+#include "partialoutput.h"
 #include "testsupport.h"
 
 // Starts and cancels runs at random moments, and closes windows during runs:
@@ -275,7 +276,7 @@ void TestCancelSoak::killedConverter()
     QCOMPARE(partials().isEmpty(), cleansUp);
 
     // A partial file of a converter still running (this one) is left alone.
-    const QString live = folder + QStringLiteral("/.vantor-%1-1.part.mp4").arg(getpid());
+    const QString live = QString::fromUtf8(PartialOutput::pathFor((folder + QStringLiteral("/x.mp4")).toUtf8()));
     touch(live);
     { MainWindow next; }
     QCOMPARE(partials(), QStringList{QFileInfo(live).fileName()});
