@@ -172,7 +172,7 @@ void TestMainWindow::init()
 
 void TestMainWindow::cleanup()
 {
-    QVERIFY(!hasChildProcesses());
+    QTRY_VERIFY(!hasChildProcesses());
     QDir::setCurrent(QDir::tempPath());
     delete work;
     work = nullptr;
@@ -690,7 +690,7 @@ void TestMainWindow::closingDuringRun()
     QCOMPARE(window->isVisible(), !confirm);
     QCOMPARE(rowItem(*window, 0)->convertState(), confirm ? ConvertCancelled : ConvertRunning);
     QCOMPARE(rowItem(*window, 1)->convertState(), confirm ? ConvertCancelled : ConvertWaiting);
-    QCOMPARE(hasChildProcesses(), !confirm);
+    QTRY_COMPARE(hasChildProcesses(), !confirm);
     QTest::qWait(100);
     QCOMPARE(answerer.texts.size(), 1);
     // Destroying the window (closed or not) leaves no child behind.
