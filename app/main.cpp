@@ -8,9 +8,12 @@
 #include "platformchoice.h"
 #include "qttranslation.h"
 #include "singleinstance.h"
+#include "transcodeprocess.h"
 
 int main(int argc, char *argv[])
 {
+    // Before any child starts: its exit status decides whether its file is kept.
+    restoreChildExitSignal();
     enableHighDpiScaling();
     const bool choseX11 = preferX11OnWayland();
     QCoreApplication::setApplicationName(QStringLiteral("vantor-converter"));

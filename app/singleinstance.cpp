@@ -2,9 +2,11 @@
 
 #include <QDataStream>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QThread>
 
 namespace {
 
@@ -12,6 +14,10 @@ namespace {
 inline constexpr int connectTimeoutMs = 1000;
 inline constexpr int answerTimeoutMs = 5000;
 inline constexpr int startLockTimeoutMs = 3000;
+// How long a start keeps trying a converter that runs but does not answer,
+// and the pause between two tries that were refused at once.
+inline constexpr int busyOwnerPatienceMs = 15000;
+inline constexpr int retryPauseMs = 100;
 inline constexpr qint64 maxMessageBytes = 16 << 20;
 inline constexpr char answerTaken = 'k';
 
@@ -31,7 +37,10 @@ QString displayKey()
 SingleInstance::SingleInstance(QObject *parent)
     : QObject(parent)
     , startLock(socketName() + QStringLiteral(".lock"))
+    , ownerLock(socketName() + QStringLiteral(".owner"))
 {
+    // Held for the converter's whole life: only a holder that died frees it.
+    ownerLock.setStaleLockTime(0);
 }
 
 QString SingleInstance::socketName()
@@ -50,14 +59,31 @@ bool SingleInstance::handOver(const QStringList &paths)
     // Two converters started at the same moment must not both become the
     // first; the lock covers the look for a running one and the listen.
     const bool locked = startLock.tryLock(startLockTimeoutMs);
-    if (sendTo(paths)) {
-        if (locked)
-            startLock.unlock();
-        return true;
+    bool handed = sendTo(paths);
+    if (!handed) {
+        // A socket nobody answers on is a dead converter's only when no
+        // running one holds the owner's lock; a busy one (its queue of
+        // connections full, its window slow) keeps its socket.
+        if (ownerLock.tryLock(0) || ownerLock.error() != QLockFile::LockFailedError)
+            listen();
+        else
+            handed = sendPatiently(paths);
     }
-    listen();
     if (locked)
         startLock.unlock();
+    return handed;
+}
+
+bool SingleInstance::sendPatiently(const QStringList &paths)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!waited.hasExpired(busyOwnerPatienceMs)) {
+        if (sendTo(paths))
+            return true;
+        // No window is open yet: this pause blocks nothing the user sees.
+        QThread::msleep(retryPauseMs);
+    }
     return false;
 }
 

@@ -18,8 +18,10 @@ class SingleInstance final : public QObject
 public:
     explicit SingleInstance(QObject *parent = nullptr);
 
-    // True when a running converter took the paths; otherwise this start is
-    // the first and listens for later ones, reporting them by pathsReceived.
+    // True when a running converter took the paths. Otherwise this start
+    // opens a window of its own: normally the first, which listens for later
+    // starts and reports their paths by pathsReceived; beside a running
+    // converter that never answered, one that leaves that one's socket alone.
     bool handOver(const QStringList &paths);
 
     static QString socketName();
@@ -29,10 +31,14 @@ signals:
 
 private:
     bool sendTo(const QStringList &paths);
+    bool sendPatiently(const QStringList &paths);
     void listen();
     void accept();
     void read(QLocalSocket *socket);
 
     QLockFile startLock;
+    // Held by the converter that listens, for as long as it runs: while it is
+    // held, the socket is a live converter's, however slowly it answers.
+    QLockFile ownerLock;
     QLocalServer *server = nullptr;
 };

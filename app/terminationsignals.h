@@ -6,7 +6,8 @@ class QSocketNotifier;
 
 // Turns SIGTERM, SIGINT and SIGHUP (a logout, Ctrl+C in a terminal, a
 // closed terminal) into a Qt signal on the GUI thread, so that a run is
-// cancelled cleanly, partial files removed, before the program exits. One
+// cancelled cleanly, partial files removed, before the program exits. A
+// signal that was ignored when the program started stays ignored. One
 // instance at a time receives them; the handlers before it return when it
 // goes.
 class TerminationSignals final : public QObject

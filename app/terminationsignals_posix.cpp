@@ -33,8 +33,13 @@ void installHandler()
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int i = 0; i < 3; ++i)
-        sigaction(handledSignals[i], &action, &previous[i]);
+    for (int i = 0; i < 3; ++i) {
+        sigaction(handledSignals[i], nullptr, &previous[i]);
+        // Ignored on purpose by whoever started the converter (nohup, a
+        // script's "&"): a closed terminal must not end the run.
+        if (previous[i].sa_handler != SIG_IGN)
+            sigaction(handledSignals[i], &action, nullptr);
+    }
 }
 
 void restoreHandlers()

@@ -6,16 +6,21 @@
 // Names of the files a job writes before its verdict. ffmpeg writes under a
 // hidden name in the output folder (the same file system, so the final
 // rename is atomic) that keeps the container's extension, so that ffmpeg
-// picks the same muxer, and carries the writer's process id, so that a
-// leftover of a converter that died is recognised as such.
+// picks the same muxer, and carries the writer's host and process id, so
+// that a leftover of a converter that died is recognised as such, and one of
+// a converter on another machine sharing the folder is left alone.
 class PartialOutput final
 {
 public:
-    // ".vantor-<pid>-<n>.part<ext>" beside the final path.
+    // ".vantor-<host>-<pid>-<n>.part<ext>" beside the final path.
     static QByteArray pathFor(const QByteArray &finalPath);
-    // True for a name pathFor() makes; pid gets the writer's process id.
-    static bool isPartialName(const QString &fileName, int *pid = nullptr);
-    // Removes the partial files in a folder whose writer is no longer
-    // running; returns how many went.
+    // This machine's name as partial names carry it: letters, digits, '.',
+    // '_' and '-', anything else made '_'.
+    static QByteArray hostTag();
+    // Removes the partial files in a folder whose writer is known to be gone:
+    // this host's whose process is not running. The older form without a
+    // host, ".vantor-<pid>-<n>.part<ext>", may come from any machine: such a
+    // file goes only when no process of that id runs here and nothing has
+    // written it for a day. Returns how many went.
     static int removeLeftovers(const QString &folder);
 };

@@ -27,7 +27,6 @@ constexpr int firstExitCheckMs = 1;
 constexpr int lastExitCheckMs = 100;
 // The longest file name Linux file systems take, in bytes.
 constexpr int maxNameBytes = 255;
-constexpr int maxRenameAttempts = 100;
 
 } // namespace
 
@@ -45,7 +44,7 @@ TranscodeJob::~TranscodeJob()
 {
     if (currentState == ConvertRunning) {
         stopWatching();
-        process.stop();
+        process.stop(command.outputPath);
         removePartial();
     }
 }
@@ -127,11 +126,12 @@ int TranscodeJob::stop()
     case ConvertDone:
         return ResultNothingToStop;
     case ConvertRunning:
-        // stop() returns only once the child is gone, so nothing writes to
-        // the file any more when it is deleted. The final name was never
-        // written: whatever is there is not this job's.
+        // The child is killed but not waited for: its partial file goes now,
+        // and once more when the child is gone, in case the child made it
+        // after. The final name was never written: whatever is there is not
+        // this job's.
         stopWatching();
-        process.stop();
+        process.stop(command.outputPath);
         removePartial();
         std::vector<char>().swap(chunk);
         break;
@@ -246,16 +246,14 @@ bool TranscodeJob::partialWritten()
 }
 
 // Gives the finished file its final name. The rename never replaces
-// anything: a name taken meanwhile gets the next free number instead.
+// anything: a name taken meanwhile, even at the last moment, gets the next
+// free number instead.
 bool TranscodeJob::keepOutput()
 {
-    const QString partial = QString::fromUtf8(command.outputPath);
-    for (int attempt = 0; attempt < maxRenameAttempts; ++attempt) {
-        targetPath = uniqueOutputPath(targetPath, pathIsTaken);
-        if (QFile::rename(partial, QString::fromUtf8(targetPath)))
-            return true;
-        if (!pathIsTaken(targetPath))
-            break;
+    const QByteArray kept = renameToFreeName(command.outputPath, targetPath);
+    if (!kept.isEmpty()) {
+        targetPath = kept;
+        return true;
     }
     parser.addReason("无法保存输出文件！");
     parser.verdict(false, false);

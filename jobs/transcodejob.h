@@ -45,7 +45,8 @@ public:
     // process start's code, and then nothing changes.
     int start(const QByteArray &outputPath);
     // ResultOk, or ResultNothingToStop for a done job, which stays done. A
-    // running child is killed and its partial output removed.
+    // running child is killed, never waited for, and its partial output
+    // removed; the job is cancelled at once.
     //
     // ffmpeg writes to a partial file; only a job that is done renames it to
     // its final name, so a file under a final name is always complete.

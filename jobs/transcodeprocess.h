@@ -10,16 +10,16 @@ class QString;
 
 // One transcoder child and the pipe that carries both its standard output and
 // its standard error. The owner drives it from a timer; nothing here waits for
-// the child except stop(), which waits for a child it has just killed. The
-// child runs in a process group of its own, which stop() and the destructor
-// end whole, and the kernel kills it when the converter dies.
+// the child. It runs in a process group of its own, which stop() and the
+// destructor kill whole and leave to ChildReaper to collect, and the kernel
+// kills it when the converter dies.
 class TranscodeProcess final
 {
     Q_DISABLE_COPY_MOVE(TranscodeProcess)
 
 public:
     TranscodeProcess() = default;
-    // A child still alive is killed and collected: it never outlives its owner.
+    // A child still alive is stopped: it never outlives its owner.
     ~TranscodeProcess();
 
     // Starts arguments[0] with the whole vector as its argument list, standard
@@ -38,10 +38,12 @@ public:
     // no count or a capacity below 1.
     int readOutput(char *buffer, int capacity, int *count);
 
-    // Closes the pipe, kills the child and collects it: 0; 102 when nothing
-    // was running. A child that closed its output but has not exited yet is
-    // still running here.
-    int stop();
+    // Closes the pipe and kills the child's group, never waiting: 0; 102 when
+    // nothing was running. A child that closed its output but has not exited
+    // yet is still running here. ChildReaper collects the child once it is
+    // dead, and then removes `leftover` (unless empty), the file it was
+    // writing, which it may have created after this returned.
+    int stop(const QByteArray &leftover = QByteArray());
 
     // Stops the child's whole group where it is (SIGSTOP), and lets it go
     // on (SIGCONT); nothing when no child is there.
@@ -57,7 +59,8 @@ public:
     // The parent's end of the pipe, for an event loop to watch; -1 when
     // nothing runs.
     int outputDescriptor() const { return readEnd; }
-    // The last child collected exited by itself with status 0.
+    // The last child collected exited by itself with status 0, as its
+    // collection showed.
     bool exitedCleanly() const { return cleanExit; }
 
 private:
@@ -75,6 +78,11 @@ private:
 
 // A process with this id exists (it may belong to another user).
 bool processIsAlive(int pid);
+
+// Gives SIGCHLD its default disposition back. A launcher that ignores it
+// passes that on across exec, and the kernel then collects every child
+// itself, its exit status unseen. Called once at start, before any child.
+void restoreChildExitSignal();
 
 // The file a program name starts: a name containing '/' as given, a bare name
 // beside the running executable first, then on PATH. Empty when there is no

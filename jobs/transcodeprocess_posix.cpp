@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "childreaper.h"
 #include "resultcodes.h"
 
 extern char **environ;
@@ -74,16 +75,20 @@ bool makePipe(int fds[2])
 
 TranscodeProcess::~TranscodeProcess()
 {
-    closeReadEnd();
-    if (pid > 0) {
-        killGroup();
-        collect(true);
-    }
+    stop();
 }
 
 bool processIsAlive(int pid)
 {
     return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM);
+}
+
+void restoreChildExitSignal()
+{
+    struct sigaction standard = {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    sigaction(SIGCHLD, &standard, nullptr);
 }
 
 int TranscodeProcess::spawn(const QByteArray &programPath, const QList<QByteArray> &arguments)
@@ -197,16 +202,21 @@ int TranscodeProcess::readAvailable(char *buffer, int capacity, int *count)
     return ResultEndOfOutput;
 }
 
-int TranscodeProcess::stop()
+int TranscodeProcess::stop(const QByteArray &leftover)
 {
     const bool wasRunning = running;
     closeReadEnd();
     if (pid <= 0 || (!wasRunning && collect(false)))
         return ResultNothingToStop;
     killGroup();
-    // SIGKILL ends the child at once, so this wait is short; the caller may
-    // then delete what the child was writing.
-    collect(true);
+    // A child stuck in the kernel dies only when its call returns, which a
+    // hung share may never do: the GUI thread must not wait for that.
+    if (ChildReaper::adopt(pid, leftover)) {
+        pid = 0;
+        cleanExit = false;
+    } else {
+        collect(true);
+    }
     return ResultOk;
 }
 
@@ -232,8 +242,9 @@ bool TranscodeProcess::collect(bool wait)
     } while (result < 0 && errno == EINTR);
     if (result == 0)
         return false;
-    // ECHILD: someone else collected it; its output alone then decides.
-    cleanExit = result < 0 || (WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    // ECHILD: the kernel or someone else collected it, and a status nobody
+    // saw is never a clean exit.
+    cleanExit = result == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     pid = 0;
     return true;
 }

@@ -2,12 +2,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
 #include "privatebus.h"
 #include "testsupport.h"
 
 // The real program on a private X server and a private session bus, started
 // as a file manager starts it: with files and a folder on its command line,
-// on a session that says it is Wayland, then started again with more files.
+// on a session that says it is Wayland, under nohup as from a terminal that
+// may close, then started again with more files.
 // What each start listed is read back from the fake transcoder's log of the
 // run that follows.
 class TestDesktopBinary : public QObject
@@ -38,12 +41,16 @@ private:
                                                + env.value(QStringLiteral("PATH")));
         return env;
     }
-    void startConverter(QProcess &process, const QStringList &arguments) const
+    void startConverter(QProcess &process, const QStringList &arguments, bool underNohup = false) const
     {
         process.setProcessEnvironment(environment());
         process.setWorkingDirectory(at(QStringLiteral("cwd")));
         process.setProcessChannelMode(QProcess::ForwardedChannels);
-        process.start(QStringLiteral(VANTOR_CONVERTER), arguments);
+        // nohup starts the program itself with SIGHUP ignored.
+        if (underNohup)
+            process.start(QStringLiteral("nohup"), QStringList{QStringLiteral(VANTOR_CONVERTER)} + arguments);
+        else
+            process.start(QStringLiteral(VANTOR_CONVERTER), arguments);
     }
     static QString run(const QString &program, const QStringList &arguments)
     {
@@ -130,7 +137,8 @@ void TestDesktopBinary::commandLineListsFilesAndFolders()
     made(QStringLiteral("v/notes.txt"));
     made(QStringLiteral("v/.hidden.mp4"));
     startConverter(first, {"c.avi", at(QStringLiteral("v")), at(QStringLiteral("missing.mp4")),
-                           at(QStringLiteral("v/a.mp4"))});
+                           at(QStringLiteral("v/a.mp4"))},
+                   true);
     QVERIFY(first.waitForStarted(10000));
     windowId = run(QStringLiteral(VANTOR_FIND_WINDOW), {QStringLiteral("Vantor视频转换器")});
     QVERIFY2(!windowId.isEmpty(), "no window");
@@ -163,6 +171,8 @@ void TestDesktopBinary::runShowsOnTheDesktopAndRefusesHandOvers()
     run(QStringLiteral("xdotool"), {"mousemove", "--window", windowId, QString::number(startButton.x()),
                                    QString::number(startButton.y()), "click", "1"});
     QTRY_COMPARE_WITH_TIMEOUT(title(), QStringLiteral("[1/4] Vantor视频转换器"), 20000);
+    // Its terminal closes: ignored at start, the hang-up leaves the run going.
+    QCOMPARE(kill(pid_t(first.processId()), SIGHUP), 0);
     QTRY_COMPARE(bus.callsOf(QStringLiteral("Inhibit")).size(), 1);
     // The portal is told which window asks.
     QVERIFY2(bus.callsOf(QStringLiteral("Inhibit")).first().startsWith(
@@ -209,6 +219,7 @@ void TestDesktopBinary::runShowsOnTheDesktopAndRefusesHandOvers()
                                            "progress-visible=true"));
     QCOMPARE(updates.last(), QStringLiteral("application://com.example.vantor_converter.desktop|progress=0.0000,"
                                             "progress-visible=false"));
+    QCOMPARE(first.state(), QProcess::Running);
 }
 
 QTEST_MAIN(TestDesktopBinary)

@@ -1,18 +1,59 @@
 #include <functional>
+#include <optional>
+#include <vector>
 
 #include <QFileDialog>
 #include <QLabel>
 #include <QMimeData>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "platformchoice.h"
 #include "qttranslation.h"
+#include "singleinstance.h"
 #include "testsupport.h"
 
+namespace {
+
+// A new connection to the socket at path, or -1 with errno set.
+int connectTo(const QString &path)
+{
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    qstrncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof address.sun_path);
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0)
+        return fd;
+    const int error = errno;
+    close(fd);
+    errno = error;
+    return -1;
+}
+
+// Something listens on the socket at path.
+bool answers(const QString &path)
+{
+    const int fd = connectTo(path);
+    if (fd < 0)
+        return false;
+    close(fd);
+    return true;
+}
+
+} // namespace
+
 // What the program does before and around the window: the platform it asks
-// for, folders dropped on it, and
-// where and in which language its file dialogs open.
+// for, a second start beside a first that crashed or is busy, folders
+// dropped on it, and where and in which language its file dialogs open.
 class TestStartup : public QObject
 {
     Q_OBJECT
@@ -54,6 +95,8 @@ private slots:
 
     void platformChoice_data();
     void platformChoice();
+    void secondStartBesideTheFirst_data();
+    void secondStartBesideTheFirst();
     void droppedFolderListsItsVideosInNameOrder();
     void fileDialogsSpeakChineseAndOpenWhereExpected();
 };
@@ -96,6 +139,71 @@ void TestStartup::platformChoice()
     qunsetenv("WAYLAND_DISPLAY");
     QCOMPARE(platform, expected);
     QCOMPARE(chose, given.isEmpty() && !expected.isEmpty());
+}
+
+void TestStartup::secondStartBesideTheFirst_data()
+{
+    QTest::addColumn<bool>("firstRuns");
+    // Killed before it could clean up: its socket and lock file stay.
+    QTest::newRow("first crashed") << false;
+    // Its queue of connections full, its window too slow to take more.
+    QTest::newRow("first busy, answers late") << true;
+}
+
+void TestStartup::secondStartBesideTheFirst()
+{
+    QFETCH(bool, firstRuns);
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+    const QString socket = SingleInstance::socketName();
+    const QStringList paths{at(QStringLiteral("handed.mp4"))};
+
+    std::optional<SingleInstance> first;
+    std::vector<int> queued;
+    if (firstRuns) {
+        first.emplace();
+        QVERIFY(!first->handOver({}));
+        for (int fd; (fd = connectTo(socket)) >= 0;)
+            queued.push_back(fd);
+        QCOMPARE(errno, EAGAIN);
+    } else {
+        const pid_t crashed = fork();
+        if (crashed == 0) {
+            SingleInstance dying;
+            dying.handOver({});
+            _exit(0);
+        }
+        QVERIFY(crashed > 0);
+        QCOMPARE(waitpid(crashed, nullptr, 0), crashed);
+    }
+    QVERIFY(QFileInfo::exists(socket));
+    QStringList received;
+    if (first)
+        connect(&*first, &SingleInstance::pathsReceived, this, [&](const QStringList &p) { received = p; });
+
+    bool handed = false;
+    bool listened = false;
+    QScopedPointer<QThread> second(QThread::create([&] {
+        SingleInstance start;
+        handed = start.handOver(paths);
+        listened = answers(socket);
+    }));
+    second->start();
+    // The first's window is busy: nothing leaves its queue for a while.
+    if (first)
+        QThread::msleep(2000);
+    QTRY_VERIFY_WITH_TIMEOUT(second->isFinished(), 30000);
+    for (int fd : queued)
+        close(fd);
+
+    QCOMPARE(handed, firstRuns);
+    // The first, or in the dead one's place the second, listens.
+    QVERIFY(listened);
+    if (firstRuns) {
+        QCOMPARE(received, paths);
+        // Its socket stayed its own.
+        QVERIFY(answers(socket));
+    }
 }
 
 void TestStartup::droppedFolderListsItsVideosInNameOrder()

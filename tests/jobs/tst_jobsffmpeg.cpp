@@ -106,7 +106,7 @@ void TestJobsFfmpeg::init()
 
 void TestJobsFfmpeg::cleanup()
 {
-    QCOMPARE(childProcesses().size(), 0);
+    QTRY_COMPARE(childProcesses().size(), 0);
 }
 
 void TestJobsFfmpeg::convertsToEachContainer_data()
@@ -218,7 +218,7 @@ void TestJobsFfmpeg::cancelRunningConversion()
     QCOMPARE(statusOf(item), QStringLiteral("转码取消   "));
     QVERIFY(!QFile::exists(partial));
     QVERIFY(!QFile::exists(QString::fromUtf8(item.outputPath())));
-    QCOMPARE(childProcesses().size(), 0);
+    QTRY_COMPARE(childProcesses().size(), 0);
     QCOMPARE(done.count(), 0);
 }
 

@@ -1,6 +1,31 @@
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "outputnames.h"
+#include "partialoutput.h"
+
+namespace {
+
+// Above the highest process id the kernel gives.
+constexpr int noProcess = 4194305;
+
+QByteArray contentOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void write(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+}
+
+} // namespace
 
 class TestOutputNames : public QObject
 {
@@ -9,6 +34,10 @@ class TestOutputNames : public QObject
 private slots:
     void uniqueOutputPath_data();
     void uniqueOutputPath();
+    void renameToFreeName_data();
+    void renameToFreeName();
+    void removeLeftovers_data();
+    void removeLeftovers();
 };
 
 void TestOutputNames::uniqueOutputPath_data()
@@ -42,6 +71,83 @@ void TestOutputNames::uniqueOutputPath()
     QFETCH(QByteArray, expected);
     const QSet<QByteArray> set(taken.cbegin(), taken.cend());
     QCOMPARE(::uniqueOutputPath(planned, set), expected);
+}
+
+void TestOutputNames::renameToFreeName_data()
+{
+    // Names that appear after the look for a free one; "@" marks a symbolic
+    // link to nothing.
+    QTest::addColumn<QStringList>("appearing");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("nothing appears") << QStringList{} << "片 clip.mp4";
+    QTest::newRow("a file appears") << QStringList{"片 clip.mp4"} << "片 clip (2).mp4";
+    QTest::newRow("a dangling link appears") << QStringList{"@片 clip.mp4"} << "片 clip (2).mp4";
+    QTest::newRow("two files appear") << QStringList{"片 clip.mp4", "片 clip (2).mp4"}
+                                      << "片 clip (3).mp4";
+}
+
+void TestOutputNames::renameToFreeName()
+{
+    QFETCH(QStringList, appearing);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    const QString partial = dir.filePath(QStringLiteral(".vantor-h-1-1.part.mp4"));
+    write(partial, "ours");
+    for (const QString &name : appearing) {
+        if (name.startsWith('@'))
+            QVERIFY(QFile::link(dir.filePath(QStringLiteral("nowhere")), dir.filePath(name.mid(1))));
+        else
+            write(dir.filePath(name), "theirs");
+    }
+
+    // The look for a free name saw none of them.
+    const QByteArray kept = ::renameToFreeName(partial.toUtf8(), dir.filePath(QStringLiteral("片 clip.mp4")).toUtf8(),
+                                               [](const QByteArray &) { return false; });
+    QCOMPARE(QString::fromUtf8(kept), dir.filePath(expected));
+    QCOMPARE(contentOf(dir.filePath(expected)), QByteArray("ours"));
+    QVERIFY(!QFile::exists(partial));
+    for (const QString &name : appearing) {
+        if (name.startsWith('@'))
+            QCOMPARE(QFile::symLinkTarget(dir.filePath(name.mid(1))), dir.filePath(QStringLiteral("nowhere")));
+        else
+            QCOMPARE(contentOf(dir.filePath(name)), QByteArray("theirs"));
+    }
+}
+
+void TestOutputNames::removeLeftovers_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("daysQuiet");
+    QTest::addColumn<bool>("removed");
+    const QString host = QString::fromUtf8(PartialOutput::hostTag());
+    const QString running = QString::number(QCoreApplication::applicationPid());
+    const QString gone = QString::number(noProcess);
+    QTest::newRow("this host, writer gone")
+        << QStringLiteral(".vantor-%1-%2-3.part.mp4").arg(host, gone) << 0 << true;
+    QTest::newRow("this host, writer running")
+        << QStringLiteral(".vantor-%1-%2-3.part.mp4").arg(host, running) << 0 << false;
+    // Its writer runs there, in a folder both machines share.
+    QTest::newRow("another host, no such process here")
+        << QStringLiteral(".vantor-other-%1-%2-3.part.avi").arg(host, gone) << 2 << false;
+    QTest::newRow("no host, quiet for two days")
+        << QStringLiteral(".vantor-%1-3.part.mp4").arg(gone) << 2 << true;
+    QTest::newRow("no host, written just now")
+        << QStringLiteral(".vantor-%1-3.part.mp4").arg(gone) << 0 << false;
+}
+
+void TestOutputNames::removeLeftovers()
+{
+    QFETCH(QString, name);
+    QFETCH(int, daysQuiet);
+    QFETCH(bool, removed);
+    QTemporaryDir dir;
+    QFile file(dir.filePath(name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(file.setFileTime(QDateTime::currentDateTime().addDays(-daysQuiet),
+                             QFileDevice::FileModificationTime));
+    file.close();
+    QCOMPARE(PartialOutput::removeLeftovers(dir.path()), removed ? 1 : 0);
+    QCOMPARE(QFile::exists(dir.filePath(name)), !removed);
 }
 
 QTEST_MAIN(TestOutputNames)

@@ -173,7 +173,7 @@ void TestMainWindow::init()
 
 void TestMainWindow::cleanup()
 {
-    QVERIFY(!hasChildProcesses());
+    QTRY_VERIFY(!hasChildProcesses());
     QDir::setCurrent(QDir::tempPath());
     delete work;
     work = nullptr;

@@ -133,7 +133,7 @@ void TestReliableRuns::init()
 
 void TestReliableRuns::cleanup()
 {
-    QVERIFY(!hasChildProcesses());
+    QTRY_VERIFY(!hasChildProcesses());
     QDir::setCurrent(QDir::tempPath());
     // Outputs written beside the sources go; the sources stay.
     for (const QString &name : QDir(src).entryList({QStringLiteral("Vantor转码-Vantor转码-*"),
