@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "clips.h"
+#include "conversionqueue.h"
 #include "partialoutput.h"
 #include "testsupport.h"
 
@@ -196,6 +197,8 @@ void TestCancelSoak::closeDuringRun()
     for (int i = 0; i < 10; ++i) {
         auto *window = new MainWindow;
         DialogAnswerer answerer;
+        // One at a time, so that the batch is sure to outlast the wait.
+        window->findChild<ConversionQueue *>()->setParallelJobs(1);
         listSources(*window, fake);
         buttonOf(*window, "btnConvertStart")->click();
         QTest::qWait(int(random.bounded(1200)));
