@@ -142,6 +142,24 @@ int TranscodeJob::stop()
     return ResultOk;
 }
 
+void TranscodeJob::pause()
+{
+    if (currentState != ConvertRunning || paused)
+        return;
+    process.pause();
+    paused = true;
+    emit pausedChanged(true);
+}
+
+void TranscodeJob::resume()
+{
+    if (!paused)
+        return;
+    process.resume();
+    paused = false;
+    emit pausedChanged(false);
+}
+
 void TranscodeJob::requeue()
 {
     if (stop() != ResultOk)
@@ -269,6 +287,9 @@ void TranscodeJob::removePartial()
 
 void TranscodeJob::setState(int code)
 {
+    // A stopped or ended child is held by nothing.
+    if (code != ConvertRunning)
+        paused = false;
     currentState = code;
     emit stateChanged(code);
 }

@@ -55,8 +55,9 @@ public:
     // than cancelled: the run stopped, not the user.
     void requeue();
     // Holds the transcoder where it is, and lets it go on.
-    void pause() { process.pause(); }
-    void resume() { process.resume(); }
+    void pause();
+    void resume();
+    bool isPaused() const { return paused; }
 
     int state() const { return currentState; }
     // Changes take effect at the next start.
@@ -91,6 +92,7 @@ signals:
     // The progress bar's new value, 0 to 100.
     void progressChanged(int percent);
     void stateChanged(int state);
+    void pausedChanged(bool paused);
     // The job has ended by itself, done or in error; never on a stop or a
     // failed start. state() and errorText() tell which.
     void finished();
@@ -124,6 +126,7 @@ private:
     int pendingPercent = -1;
     OutputParser parser;
     int currentState = ConvertWaiting;
+    bool paused = false;
     QByteArray baseName;
     QByteArray sourceExtension;
     QByteArray programOverride;
