@@ -37,7 +37,7 @@ public:
     static QString choiceText(Choice choice);
 
     // Asks logind whether sleep and power off are allowed;
-    // offeredChoicesChanged() follows.
+    // offeredChoicesChanged() follows, at once when there is no system bus.
     void probe();
     // Nothing and quit always; sleep and power off once logind allows them.
     QList<Choice> offeredChoices() const;

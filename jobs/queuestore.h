@@ -36,13 +36,17 @@ public:
     // It is made when first written.
     static QString defaultFolder();
 
-    // Reads the list; called once, at start, before anything is written
-    // (until then nothing is). ResultOk with the rows as saved, none when
-    // there is no list yet. ResultUnusable with no rows when the files are
-    // damaged or not the converter's (they are moved aside, "<name>.bad",
-    // replacing an older one, and the list starts afresh), when they belong
-    // to a newer converter, or when a link or something else than a file is
-    // in their place (then both stay as they are and isReadOnly() is true).
+    // Reads the list; called once, at start, before anything else (until
+    // then nothing is written). ResultOk with the rows as saved: none when
+    // there is no list yet; the snapshot's rows with the journal's ends
+    // applied (an end whose row the snapshot lacks comes last). A journal
+    // that is not the converter's is moved aside ("queue.journal.bad") and
+    // its ends are lost; its last record, cut off by a crash, is dropped.
+    // ResultUnusable with no rows when the snapshot is empty, cut off or not
+    // the converter's (it and the journal are moved aside, each replacing an
+    // older ".bad", and the list starts afresh), or when either file belongs
+    // to a newer converter or a link or something else than a file stands
+    // in its place (then both stay as they are and isReadOnly() is true).
     int load(QList<QueueRow> *rows);
     bool isReadOnly() const { return readOnly; }
 
