@@ -97,28 +97,35 @@ int QueueStore::load(QList<QueueRow> *rows)
         }
     }
     lastSequence = snapshotSequence;
-    if (journalKind == DurableFile::Regular) {
-        QList<QueueFormat::Record> records;
-        qint64 wholeBytes = 0;
-        const QByteArray bytes = contentOf(journalPath);
-        const QueueFormat::Verdict verdict = QueueFormat::readJournal(bytes, &records, &wholeBytes);
-        if (verdict == QueueFormat::Newer)
-            return refuse();
-        if (verdict == QueueFormat::Damaged) {
-            moveAside(journalPath);
-        } else {
-            replay(records, snapshotSequence, &saved);
-            if (!records.isEmpty())
-                lastSequence = qMax(lastSequence, records.constLast().sequence);
-            journalHasRecords = !records.isEmpty();
-            // A record cut off by a crash must not stand between the last
-            // whole one and the next.
-            if (wholeBytes < bytes.size() && journal.open(journalPath))
-                journal.truncate(wholeBytes);
-        }
-    }
+    if (journalKind == DurableFile::Regular && !replayJournal(&saved))
+        return refuse();
     *rows = saved;
     return ResultOk;
+}
+
+// Applies the journal's ends after lastSequence, the snapshot's last, to
+// `rows`; false for a newer converter's journal.
+bool QueueStore::replayJournal(QList<QueueRow> *rows)
+{
+    QList<QueueFormat::Record> records;
+    qint64 wholeBytes = 0;
+    const QByteArray bytes = contentOf(journalPath);
+    const QueueFormat::Verdict verdict = QueueFormat::readJournal(bytes, &records, &wholeBytes);
+    if (verdict == QueueFormat::Newer)
+        return false;
+    if (verdict == QueueFormat::Damaged) {
+        moveAside(journalPath);
+        return true;
+    }
+    replay(records, lastSequence, rows);
+    if (!records.isEmpty())
+        lastSequence = qMax(lastSequence, records.constLast().sequence);
+    journalHasRecords = !records.isEmpty();
+    // A record cut off by a crash must not stand between the last whole one
+    // and the next.
+    if (wholeBytes < bytes.size() && journal.open(journalPath))
+        journal.truncate(wholeBytes);
+    return true;
 }
 
 int QueueStore::refuse()

@@ -70,6 +70,7 @@ signals:
     void saved();
 
 private:
+    bool replayJournal(QList<QueueRow> *rows);
     void startWrite();
     bool writeSnapshot(const QList<QueueRow> &rows, quint64 sequence);
     void writeFinished(quint64 generation);
