@@ -9,7 +9,8 @@
 #   scale    1,000 and 5,000 files listed and cleared: time and resident
 #            memory; the cost of a row at 200 to 20,000 rows
 #   startup  process start to the first painted window, cold and warm
-# Usage: bench/run.sh [batch|short|parallel|noisy|chatty|scale|startup|all]
+#   store    the saved list of 5,000 rows: load, a change, a job's end
+# Usage: bench/run.sh [batch|short|parallel|noisy|chatty|scale|startup|store|all]
 # (default all).
 # BUILD_DIR overrides the build tree (default build-bench-release).
 set -euo pipefail
@@ -21,7 +22,7 @@ trap 'rm -rf "$work"' EXIT
 
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVANTOR_BUILD_BENCH=ON \
     -DVANTOR_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target bench_queue bench_scale bench_startup chatty_writer >/dev/null
+cmake --build "$build" -j2 --target bench_queue bench_scale bench_startup bench_store chatty_writer >/dev/null
 bin="$build/bench"
 export QT_QPA_PLATFORM=offscreen
 
@@ -93,8 +94,14 @@ startup() {
     "$top/tests/xvfb-run.sh" "$top/bench/startup_runs.sh" "$bin/bench_startup" "$work/start" 2>/dev/null
 }
 
+store() {
+    # In the build tree, on the disk a home folder is on: a tmpfs syncs for free.
+    echo "== store: the saved list of 5,000 rows, in $build"
+    "$bin/bench_store" "$build/bench-store" 5000 9 2>/dev/null
+}
+
 case "$what" in
-    all) batch; short; parallel; noisy; chatty; scale; startup ;;
-    batch | short | parallel | noisy | chatty | scale | startup) "$what" ;;
-    *) echo "usage: $0 [batch|short|parallel|noisy|chatty|scale|startup|all]" >&2; exit 2 ;;
+    all) batch; short; parallel; noisy; chatty; scale; startup; store ;;
+    batch | short | parallel | noisy | chatty | scale | startup | store) "$what" ;;
+    *) echo "usage: $0 [batch|short|parallel|noisy|chatty|scale|startup|store|all]" >&2; exit 2 ;;
 esac

@@ -1,7 +1,8 @@
-// A stand-in for the desktop's session services on a private bus: it owns the
-// names it is told to (notifications, portal, screensaver), answers their
-// calls as the real services do, listens to launcher updates, and prints each
-// call as one line on standard output:
+// A stand-in for the desktop's services on private buses: it owns the names
+// it is told to (notifications, portal, screensaver on the session bus;
+// logind on the system bus, "cannot-suspend" making it answer "na" for
+// suspend), answers their calls as the real services do, listens to launcher
+// updates, and prints each call as one line on standard output:
 //   <member> <argument>|<argument>|...   (maps as key=value,key=value)
 // It prints "ready" once its names are owned.
 #include <cstdio>
@@ -86,10 +87,15 @@ public:
                 QStringLiteral("/org/freedesktop/portal/desktop/request/1/t%1").arg(++serial)));
         } else if (member == QLatin1String("Inhibit")) {
             reply << ++serial;
+        } else if (member.startsWith(QLatin1String("Can"))) {
+            const bool allowed = suspendAllowed || member != QLatin1String("CanSuspend");
+            reply << (allowed ? QStringLiteral("yes") : QStringLiteral("na"));
         }
         connection.send(reply);
         return true;
     }
+
+    bool suspendAllowed = true;
 
 private:
     uint serial = 0;
@@ -108,26 +114,31 @@ public slots:
 int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
-    QDBusConnection bus = QDBusConnection::sessionBus();
     Services services;
     LauncherListener launcher;
     const QStringList wanted = application.arguments().mid(1);
-    const struct { const char *word, *name, *path; } offers[] = {
-        {"notifications", "org.freedesktop.Notifications", "/org/freedesktop/Notifications"},
-        {"portal", "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop"},
-        {"screensaver", "org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver"},
+    services.suspendAllowed = !wanted.contains(QLatin1String("cannot-suspend"));
+    const struct { const char *word, *name, *path; bool system; } offers[] = {
+        {"notifications", "org.freedesktop.Notifications", "/org/freedesktop/Notifications", false},
+        {"portal", "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop", false},
+        {"screensaver", "org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver", false},
+        {"logind", "org.freedesktop.login1", "/org/freedesktop/login1", true},
     };
     for (const auto &offer : offers) {
         if (!wanted.contains(QLatin1String(offer.word)))
             continue;
+        // Each bus is only connected to when a service on it is wanted.
+        QDBusConnection bus = offer.system ? QDBusConnection::systemBus()
+                                           : QDBusConnection::sessionBus();
         if (!bus.registerService(QLatin1String(offer.name))
             || !bus.registerVirtualObject(QLatin1String(offer.path), &services,
                                           QDBusConnection::SubPath))
             return 1;
     }
     if (wanted.contains(QLatin1String("launcher"))
-        && !bus.connect(QString(), QString(), QStringLiteral("com.canonical.Unity.LauncherEntry"),
-                        QStringLiteral("Update"), &launcher, SLOT(update(QDBusMessage))))
+        && !QDBusConnection::sessionBus().connect(
+            QString(), QString(), QStringLiteral("com.canonical.Unity.LauncherEntry"),
+            QStringLiteral("Update"), &launcher, SLOT(update(QDBusMessage))))
         return 1;
     std::printf("ready\n");
     std::fflush(stdout);

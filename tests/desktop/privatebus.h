@@ -8,10 +8,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// A session bus of the test's own (dbus-daemon with a configuration that
-// activates no services, so nothing of the machine answers), and the fake
-// desktop services on it, whose calls are read back as lines. A process keeps
-// its first session bus, so one bus serves a whole test; the fake is started
+// A bus of the test's own (dbus-daemon with a configuration that activates no
+// services, so nothing of the machine answers), and the fake desktop services
+// on it, whose calls are read back as lines. A process keeps its first
+// session and system bus, so one bus serves a whole test; the fake is started
 // anew with the services each case offers.
 class PrivateBus final
 {
@@ -22,8 +22,9 @@ public:
         stop(daemon);
     }
 
-    // The address is then in DBUS_SESSION_BUS_ADDRESS of this process.
-    bool start()
+    // The address is then in `addressVariable` of this process: the session
+    // bus's, or DBUS_SYSTEM_BUS_ADDRESS for a system bus.
+    bool start(const char *addressVariable = "DBUS_SESSION_BUS_ADDRESS")
     {
         QFile config(dir.filePath(QStringLiteral("bus.conf")));
         if (!config.open(QIODevice::WriteOnly))
@@ -46,7 +47,7 @@ public:
         address = address.trimmed();
         if (address.isEmpty())
             return false;
-        qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+        qputenv(addressVariable, address);
         return true;
     }
 
