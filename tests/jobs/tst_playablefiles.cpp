@@ -2,7 +2,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QSize>
 #include <QTemporaryDir>
@@ -14,6 +13,7 @@
 #include "avsettings.h"
 #include "catalogue.h"
 #include "processes.h"
+#include "programs.h"
 #include "transcodejob.h"
 
 Q_DECLARE_METATYPE(AVSettings)
@@ -27,29 +27,9 @@ namespace {
 
 constexpr int conversionTimeoutMs = 120000;
 
-struct Run
-{
-    bool ok = false;
-    QByteArray output;
-    QByteArray errors;
-};
-
-Run run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(program, arguments);
-    Run result;
-    result.ok = process.waitForFinished(conversionTimeoutMs)
-                && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    result.output = process.readAllStandardOutput();
-    result.errors = process.readAllStandardError();
-    return result;
-}
-
 bool ffmpeg(const QStringList &arguments)
 {
-    return run(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-y"} + arguments).ok;
+    return runProgram(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-y"} + arguments).ok;
 }
 
 // Bars and a tone, the tone as long as the picture unless told otherwise.
@@ -137,12 +117,13 @@ void measure(Stream &stream, const QList<QPair<double, double>> &packets)
 // Decodes every frame; whatever ffprobe reports on its error channel fails.
 Probe probe(const QString &path)
 {
-    const Run probe = run(QStringLiteral("ffprobe"),
-                          {"-v", "error", "-of", "json", "-show_entries",
-                           "stream=index,codec_type,codec_name,codec_tag_string,width,height,pix_fmt,"
-                           "sample_aspect_ratio,channels,sample_rate:stream_side_data=rotation:"
-                           "packet=stream_index,pts_time,dts_time,duration_time:frame=stream_index,nb_samples",
-                           path});
+    const ProgramRun probe = runProgram(
+        QStringLiteral("ffprobe"),
+        {"-v", "error", "-of", "json", "-show_entries",
+         "stream=index,codec_type,codec_name,codec_tag_string,width,height,pix_fmt,sample_aspect_ratio,"
+         "channels,sample_rate:stream_side_data=rotation:"
+         "packet=stream_index,pts_time,dts_time,duration_time:frame=stream_index,nb_samples",
+         path});
     Probe result;
     result.errors = probe.ok ? probe.errors : "ffprobe failed: " + probe.errors;
     const QJsonObject json = QJsonDocument::fromJson(probe.output).object();
