@@ -109,6 +109,9 @@ QByteArray audioFilters(const AVSettings &s)
     // could downmix to.
     if (s.audioCodec == mp3Codec || s.audioCodec == wmaCodec)
         chain += ",aformat=channel_layouts=stereo|mono";
+    // WMA takes at most 48 kHz and declares no rates either.
+    if (s.audioCodec == wmaCodec)
+        chain += ":sample_rates=48000|44100|32000|24000|22050|16000|12000|11025|8000";
     return chain;
 }
 

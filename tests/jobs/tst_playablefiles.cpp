@@ -214,7 +214,7 @@ void TestPlayableFiles::initTestCase()
     QVERIFY(add("rgb24.mov", lavfi(bars, 4) + QStringList{"-c:v", "qtrle", "-pix_fmt", "rgb24",
                                                           "-c:a", "pcm_s16le"}));
     QVERIFY(add("84x33.avi", lavfi("testsrc=size=84x33:rate=25", 4)
-                                 + QStringList{"-c:v", "mpeg4", "-c:a", "mp3"}));
+                                 + QStringList{"-c:v", "mpeg4", "-c:a", "pcm_s16le", "-ar", "96000"}));
     // ffmpeg 5.1 keeps a rotation only on a copied stream.
     QVERIFY(add("upright.mkv", lavfi("testsrc=size=176x144:rate=25", 4) + h264Aac()));
     QVERIFY(add("portrait.mp4", {"-i", sources["upright.mkv"], "-c", "copy", "-metadata:s:v", "rotate=90"}));
@@ -260,9 +260,10 @@ void TestPlayableFiles::conversion_data()
     QTest::newRow("4:4:4 H.264 to .flv in 480x320") << "yuv444p.mkv" << chosen(1, 0, -1, 3) << QSize(426, 320);
     QTest::newRow("4:2:2 Motion-JPEG to .avi") << "yuvj422p.avi" << chosen(2, 1) << small;
     QTest::newRow("RGB QuickTime to HEVC in .mp4") << "rgb24.mov" << chosen(0, 1, 3) << small;
+    // Mono at 96 kHz, which .wmv at 默认 takes only resampled.
     for (int container = 0; container < 4; ++container) {
         QTest::addRow("84x33 to %s", containerExtensions.at(container).constData())
-            << "84x33.avi" << chosen(container, (container + 1) % 4) << QSize(84, 34);
+            << "84x33.avi" << chosen(container, container) << QSize(84, 34);
     }
     QTest::newRow("rotated portrait to .mp4 in 1280x720")
         << "portrait.mp4" << chosen(0, 0, -1, 1) << QSize(590, 720);

@@ -14,7 +14,7 @@ const QByteArray program = QByteArrayLiteral("ffmpeg");
 #endif
 
 // The filters of a re-encoded stream: pictures at the source's size, in a
-// chosen box, and sound for AAC and for MP3 or WMA.
+// chosen box, and sound for AAC, MP3 and WMA.
 const QByteArray sourceSize = "-vf bwdif=mode=send_frame:deint=interlaced,setsar=sar:max=1000,"
                               "scale=2*round(iw/2):2*round(ih/2),format=yuv420p";
 QByteArray inBox(int width, int height)
@@ -26,6 +26,7 @@ QByteArray inBox(int width, int height)
 }
 const QByteArray timed = "-af aresample=async=1";
 const QByteArray twoChannels = "-af aresample=async=1,aformat=channel_layouts=stereo|mono";
+const QByteArray wmaFormat = twoChannels + ":sample_rates=48000|44100|32000|24000|22050|16000|12000|11025|8000";
 
 QByteArrayList split(const QByteArray &options)
 {
@@ -67,7 +68,7 @@ void TestTranscodeCommand::workedExamples_data()
                + timed + " -ar 44100 -b:a 128k -c:a aac \"C:/Users/me/Videos/Vantor转码-clip.mp4\"";
     QTest::newRow(".wmv, both levels 默认")
         << makeAVSettings(3, 3, 3)
-        << program + " -y -i \"D:/Videos/clip.mkv\" " + sourceSize + " -c:v wmv2 " + twoChannels
+        << program + " -y -i \"D:/Videos/clip.mkv\" " + sourceSize + " -c:v wmv2 " + wmaFormat
                + " -c:a wmav2 \"C:/Users/me/Videos/Vantor转码-clip.wmv\"";
 }
 
@@ -206,7 +207,7 @@ void TestTranscodeCommand::unusualPaths()
     command.outputPath = output;
 
     // The readable line keeps the paths verbatim inside plain quotes.
-    const QByteArray options = sourceSize + " -c:v wmv2 " + twoChannels + " -c:a wmav2";
+    const QByteArray options = sourceSize + " -c:v wmv2 " + wmaFormat + " -c:a wmav2";
     QCOMPARE(command.commandLine(), program + " -y -i \"" + input + "\" " + options + " \"" + output + '"');
     // The vector keeps each path one element, whatever it holds.
     QCOMPARE(command.arguments(), (QByteArrayList{program, "-y", "-i", input} + split(options)
