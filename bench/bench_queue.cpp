@@ -5,6 +5,9 @@
 // Usage:
 //   bench_queue compare [--target RATIO] [--target-ms MS] OUTDIR ROUNDS CLIP...
 //   bench_queue parallel OUTDIR ROUNDS CLIP...   one at a time against two at a time
+//   bench_queue vectors [--target RATIO] OUTDIR ROUNDS CLIP...
+//                                                the vectors as built before their filters
+//                                                against today's, by the plain loop
 //   bench_queue chatty ROUNDS WRITER [MB]        one job whose transcoder floods its output
 //   bench_queue damage FILE.ts
 #include <QDir>
@@ -15,6 +18,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -347,6 +351,96 @@ int parallel(const QString &outDir, int rounds, const QStringList &clips)
     return 0;
 }
 
+// A vector as the converter built it before the filters and the frame rate
+// ceiling: no -vf or -af, -r for -fpsmax. (The default settings choose no
+// frame size and no HEVC, the other two things that changed.)
+QList<QByteArray> previousVector(const QList<QByteArray> &arguments)
+{
+    QList<QByteArray> previous;
+    for (int at = 0; at < arguments.size(); ++at) {
+        const QByteArray &argument = arguments.at(at);
+        if (argument == "-vf" || argument == "-af")
+            ++at;
+        else
+            previous << (argument == "-fpsmax" ? QByteArray("-r") : argument);
+    }
+    return previous;
+}
+
+// The options between the input and the output, for the reader of the figures.
+QByteArray optionsOf(const QList<QByteArray> &arguments)
+{
+    return arguments.mid(4, arguments.size() - 5).join(' ');
+}
+
+// The processor time of every child waited for so far, user and system.
+double childrenCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
+           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// A plain loop's time, and the processor time its children took, which a
+// busy machine changes far less.
+struct LoopRun
+{
+    double seconds;
+    double cpuSeconds;
+};
+
+LoopRun runTimedLoop(const Vectors &vectors)
+{
+    const double cpu = childrenCpuSeconds();
+    const double seconds = runLoop(vectors);
+    return {seconds, childrenCpuSeconds() - cpu};
+}
+
+// What the filters and options that make every file play cost: the same
+// clips' vectors with and without them, by the plain loop, rounds alternating
+// which goes first.
+int compareVectors(const QString &outDir, int rounds, const QStringList &clips, const Targets &targets)
+{
+    std::unique_ptr<QTemporaryDir> home(scratchHome(outDir));
+    const Vectors current = vectorsOf(clips);
+    Vectors previous;
+    for (const auto &arguments : current)
+        previous << previousVector(arguments);
+    std::printf("before: %s\nnow:    %s\n", optionsOf(previous.first()).constData(),
+                optionsOf(current.first()).constData());
+
+    runLoop(previous.mid(0, 1));
+    runLoop(current.mid(0, 1));
+    std::vector<double> befores, nows, beforeCpus, nowCpus;
+    for (int round = 0; round < rounds; ++round) {
+        LoopRun before{};
+        LoopRun now{};
+        if (round % 2 == 0) {
+            before = runTimedLoop(previous);
+            now = runTimedLoop(current);
+        } else {
+            now = runTimedLoop(current);
+            before = runTimedLoop(previous);
+        }
+        befores.push_back(before.seconds);
+        nows.push_back(now.seconds);
+        beforeCpus.push_back(before.cpuSeconds);
+        nowCpus.push_back(now.cpuSeconds);
+        std::printf("round %d: before %.2f s (CPU %.2f s), now %.2f s (CPU %.2f s)\n", round + 1,
+                    before.seconds, before.cpuSeconds, now.seconds, now.cpuSeconds);
+        std::fflush(stdout);
+    }
+    const double ratio = median(nows) / median(befores);
+    std::printf("jobs: %d, rounds: %d (medians)\n", int(clips.size()), rounds);
+    std::printf("vectors before:     %7.2f s   CPU %7.2f s\n", median(befores), median(beforeCpus));
+    std::printf("vectors now:        %7.2f s   CPU %7.2f s   ratio %.3f, CPU ratio %.3f\n", median(nows),
+                median(nowCpus), ratio, median(nowCpus) / median(beforeCpus));
+    if (targets.ratio > 0)
+        std::printf("  target: ratio <= %.2f: %s\n", targets.ratio, verdict(ratio, targets.ratio));
+    return 0;
+}
+
 // The writer alone: its errors on /dev/null, or through a pipe that a plain
 // loop drains in reads of the job's size.
 double runWriter(const QList<QByteArray> &arguments, bool piped)
@@ -412,6 +506,7 @@ int usage()
 {
     std::fprintf(stderr, "usage: bench_queue compare [--target RATIO] [--target-ms MS] OUTDIR ROUNDS CLIP...\n"
                          "       bench_queue parallel OUTDIR ROUNDS CLIP...\n"
+                         "       bench_queue vectors [--target RATIO] OUTDIR ROUNDS CLIP...\n"
                          "       bench_queue chatty ROUNDS WRITER [MB]\n"
                          "       bench_queue damage FILE.ts\n");
     return 2;
@@ -455,10 +550,11 @@ int main(int argc, char *argv[])
                       args.value(2, QStringLiteral("100")).toLongLong());
     if (mode == QLatin1String("parallel") && args.size() >= 3)
         return parallel(absolute(args.mid(0, 1)).first(), args.at(1).toInt(), absolute(args.mid(2)));
-    if (mode != QLatin1String("compare"))
+    if (mode != QLatin1String("compare") && mode != QLatin1String("vectors"))
         return usage();
     const Targets targets = takeTargets(args);
     if (args.size() < 3)
         return usage();
-    return compare(absolute(args.mid(0, 1)).first(), args.at(1).toInt(), absolute(args.mid(2)), targets);
+    const auto run = mode == QLatin1String("compare") ? compare : compareVectors;
+    return run(absolute(args.mid(0, 1)).first(), args.at(1).toInt(), absolute(args.mid(2)), targets);
 }

@@ -4,13 +4,15 @@
 #            ffmpeg loop, with the GUI thread's longest stall
 #   short    the same for 20 clips of 3 s, where the time between jobs shows
 #   parallel the 20 short clips by a plain loop, one and two at a time
+#   vectors  the 20 short clips by a plain loop, their vectors as built before
+#            the filters that make every file play against today's
 #   noisy    the same as batch for one damaged clip that floods ffmpeg's output
 #   chatty   one job whose stand-in transcoder writes 100 MB of lines
 #   scale    1,000 and 5,000 files listed and cleared: time and resident
 #            memory; the cost of a row at 200 to 20,000 rows
 #   startup  process start to the first painted window, cold and warm
 #   store    the saved list of 5,000 rows: load, a change, a job's end
-# Usage: bench/run.sh [batch|short|parallel|noisy|chatty|scale|startup|store|all]
+# Usage: bench/run.sh [batch|short|parallel|vectors|noisy|chatty|scale|startup|store|all]
 # (default all).
 # BUILD_DIR overrides the build tree (default build-bench-release).
 set -euo pipefail
@@ -63,6 +65,13 @@ parallel() {
     "$bin/bench_queue" parallel "$work/out" 3 "$work"/short/clip*.mkv 2>/dev/null
 }
 
+vectors() {
+    echo "== vectors: the 20 short clips' vectors before the filters and now, by a plain loop"
+    shortclips
+    mkdir -p "$work/out"
+    "$bin/bench_queue" vectors --target 1.02 "$work/out" 7 "$work"/short/clip*.mkv 2>/dev/null
+}
+
 chatty() {
     echo "== chatty: one job whose transcoder writes 100 MB in lines of 200 bytes"
     "$bin/bench_queue" chatty 5 "$bin/chatty_writer" 100 2>/dev/null
@@ -101,7 +110,7 @@ store() {
 }
 
 case "$what" in
-    all) batch; short; parallel; noisy; chatty; scale; startup; store ;;
-    batch | short | parallel | noisy | chatty | scale | startup | store) "$what" ;;
-    *) echo "usage: $0 [batch|short|parallel|noisy|chatty|scale|startup|store|all]" >&2; exit 2 ;;
+    all) batch; short; parallel; vectors; noisy; chatty; scale; startup; store ;;
+    batch | short | parallel | vectors | noisy | chatty | scale | startup | store) "$what" ;;
+    *) echo "usage: $0 [batch|short|parallel|vectors|noisy|chatty|scale|startup|store|all]" >&2; exit 2 ;;
 esac

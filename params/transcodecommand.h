@@ -14,7 +14,9 @@ class TranscodeCommand final
 public:
     explicit TranscodeCommand(const AVSettings &settings);
 
-    // The whole line as a user would read it, paths in double quotes.
+    // The whole line as a user would read it, paths in double quotes. No
+    // other argument holds a space, so the line splits back into the vector
+    // at its spaces outside the quotes.
     QByteArray commandLine() const;
     // The same invocation as an argument vector, program first; paths are
     // single elements, unquoted and unchanged, so no file name can add or

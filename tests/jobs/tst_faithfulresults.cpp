@@ -3,7 +3,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -12,6 +11,7 @@
 #include "catalogue.h"
 #include "inputitem.h"
 #include "processes.h"
+#include "programs.h"
 #include "transcodecommand.h"
 
 Q_DECLARE_METATYPE(AVSettings)
@@ -24,29 +24,10 @@ namespace {
 constexpr int conversionTimeoutMs = 120000;
 const char damagedFrames[] = "源文件有损坏的帧，已跳过";
 
-struct Run
-{
-    bool ok = false;
-    QByteArray output;
-    QByteArray errors;
-};
-
-Run run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(program, arguments);
-    Run result;
-    result.ok = process.waitForFinished(conversionTimeoutMs)
-                && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    result.output = process.readAllStandardOutput();
-    result.errors = process.readAllStandardError();
-    return result;
-}
-
 bool makeClip(const QString &path, const QStringList &options)
 {
-    return run(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-y"} + options + QStringList{path}).ok;
+    return runProgram(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-y"} + options + QStringList{path})
+        .ok;
 }
 
 QStringList lavfiClip(double seconds, bool withAudio = true)
@@ -62,8 +43,9 @@ QStringList lavfiClip(double seconds, bool withAudio = true)
 // from ffprobe's packet positions: the decoder rejects that frame only.
 bool damageOneAc3Frame(const QString &path)
 {
-    const Run probe = run(QStringLiteral("ffprobe"), {"-v", "error", "-select_streams", "a",
-                                                      "-show_entries", "packet=pos,size", "-of", "json", path});
+    const ProgramRun probe = runProgram(QStringLiteral("ffprobe"), {"-v", "error", "-select_streams", "a",
+                                                                    "-show_entries", "packet=pos,size", "-of",
+                                                                    "json", path});
     QList<qint64> positions;
     for (const QJsonValue &packet : QJsonDocument::fromJson(probe.output)["packets"].toArray()) {
         if (packet["pos"].isString())
@@ -85,9 +67,9 @@ bool damageOneAc3Frame(const QString &path)
 // audio; empty when it reports any error.
 QStringList decodedStreams(const QString &path, QByteArray *errors)
 {
-    const Run probe = run(QStringLiteral("ffprobe"),
-                          {"-v", "error", "-count_frames", "-of", "json", "-show_entries",
-                           "stream=codec_type,codec_name,sample_rate,nb_read_frames", path});
+    const ProgramRun probe = runProgram(QStringLiteral("ffprobe"),
+                                        {"-v", "error", "-count_frames", "-of", "json", "-show_entries",
+                                         "stream=codec_type,codec_name,sample_rate,nb_read_frames", path});
     *errors = probe.errors;
     if (!probe.ok || !probe.errors.isEmpty())
         return {};
@@ -120,7 +102,7 @@ QByteArray transcoderOutput(TranscodeCommand command)
     QStringList arguments;
     for (const QByteArray &argument : command.arguments().mid(1))
         arguments << QString::fromUtf8(argument);
-    const Run transcoder = run(QString::fromUtf8(command.program), arguments);
+    const ProgramRun transcoder = runProgram(QString::fromUtf8(command.program), arguments);
     QFile::remove(QString::fromUtf8(command.outputPath));
     return transcoder.errors + transcoder.output;
 }

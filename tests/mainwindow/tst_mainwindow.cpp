@@ -856,14 +856,18 @@ void TestMainWindow::finerChoicesReachFfmpeg()
     auto given = [&window] {
         const QList<QByteArray> args = TranscodeCommand(rowItem(window, 0)->settings()).arguments();
         QList<QByteArray> pairs;
-        for (const char *option : {"-c:v", "-tag:v", "-c:a", "-s"}) {
+        for (const char *option : {"-c:v", "-tag:v", "-c:a", "-vf"}) {
             const int at = args.indexOf(option);
             pairs << option + QByteArray(" ") + (at >= 0 && at + 1 < args.size() ? args.at(at + 1) : "-");
         }
         return pairs;
     };
-    // A copied audio stream gets no rate or bitrate of its own.
-    const QList<QByteArray> expected{"-c:v libx265", "-tag:v HEVC", "-c:a copy", "-s 720x480"};
+    // A copied audio stream gets no rate or bitrate of its own; the picture
+    // fits the chosen box.
+    const QList<QByteArray> expected{"-c:v libx265", "-tag:v HEVC", "-c:a copy",
+                                     "-vf bwdif=mode=send_frame:deint=interlaced,"
+                                     "scale=w='2*max(1,round(min(720,480*dar)/2))':"
+                                     "h='2*max(1,round(min(480,720/dar)/2))',setsar=1,format=yuv420p"};
     QCOMPARE(given(), expected);
     listOf(window)->setCurrentRow(1);
     listOf(window)->setCurrentRow(0);

@@ -218,7 +218,7 @@ void TestFfmpegAcceptance::combination()
         probe = runProgram(ffprobe, {"-v", "error", "-count_frames", "-of", "json",
                                      "-show_entries",
                                      "stream=codec_type,codec_name,sample_rate,r_frame_rate,"
-                                     "nb_read_frames",
+                                     "pix_fmt,nb_read_frames",
                                      output}, false);
         if (probe.exitCode != 0 || !probe.errors.isEmpty()) {
             outcome = Undecodable;
@@ -253,8 +253,8 @@ QByteArray TestFfmpegAcceptance::parsedErrorText(const TranscodeCommand &command
     return parser.verdict(false, false) ? QByteArray() : parser.errorText;
 }
 
-// ffprobe's streams hold the codecs, sample rate, frame rate and number of
-// frames the vector asked for.
+// ffprobe's streams hold the codecs, sample rate, frame rate, picture format
+// and number of frames the vector asked for.
 void TestFfmpegAcceptance::checkStreams(const QByteArray &probeJson, const AVSettings &settings)
 {
     const QJsonArray streams = QJsonDocument::fromJson(probeJson).object().value("streams").toArray();
@@ -266,10 +266,14 @@ void TestFfmpegAcceptance::checkStreams(const QByteArray &probeJson, const AVSet
         const QJsonObject stream = value.toObject();
         if (stream.value("codec_type").toString() == QLatin1String("video")) {
             QCOMPARE(stream.value("codec_name").toString(), producedCodec(videoEncoder, true));
-            // A copy keeps the source's 25 frames/s whatever the level asks.
-            const int rate = settings.frameRate == -1 || videoEncoder == "copy" ? 25
-                                                                                : settings.frameRate;
+            // The level's rate is a ceiling over the source's 25 frames/s,
+            // which a copy keeps whatever the level asks.
+            const bool copied = videoEncoder == "copy";
+            const int rate = settings.frameRate == -1 || copied ? 25 : qMin(settings.frameRate, 25);
             QCOMPARE(stream.value("r_frame_rate").toString(), QStringLiteral("%1/1").arg(rate));
+            // The source is 4:4:4, which only a copy keeps.
+            QCOMPARE(stream.value("pix_fmt").toString(),
+                     copied ? QStringLiteral("yuv444p") : QStringLiteral("yuv420p"));
             // At least a second's worth of frames decodes: no part of the
             // one-second source is lost.
             const int frames = stream.value("nb_read_frames").toString().toInt();

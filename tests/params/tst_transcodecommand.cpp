@@ -13,6 +13,21 @@ const QByteArray program = QByteArrayLiteral("ffmpeg.exe");
 const QByteArray program = QByteArrayLiteral("ffmpeg");
 #endif
 
+// The filters of a re-encoded stream: pictures at the source's size, in a
+// chosen box, and sound for AAC, MP3 and WMA.
+const QByteArray sourceSize = "-vf bwdif=mode=send_frame:deint=interlaced,setsar=sar:max=1000,"
+                              "scale=2*round(iw/2):2*round(ih/2),format=yuv420p";
+QByteArray inBox(int width, int height)
+{
+    const QByteArray w = QByteArray::number(width);
+    const QByteArray h = QByteArray::number(height);
+    return "-vf bwdif=mode=send_frame:deint=interlaced,scale=w='2*max(1,round(min(" + w + ',' + h
+           + "*dar)/2))':h='2*max(1,round(min(" + h + ',' + w + "/dar)/2))',setsar=1,format=yuv420p";
+}
+const QByteArray timed = "-af aresample=async=1";
+const QByteArray twoChannels = "-af aresample=async=1,aformat=channel_layouts=stereo|mono";
+const QByteArray wmaFormat = twoChannels + ":sample_rates=48000|44100|32000|24000|22050|16000|12000|11025|8000";
+
 QByteArrayList split(const QByteArray &options)
 {
     return options.isEmpty() ? QByteArrayList() : options.split(' ');
@@ -49,12 +64,12 @@ void TestTranscodeCommand::workedExamples_data()
 
     QTest::newRow("default record")
         << makeAVSettings(0, 1, 1)
-        << program + " -y -i \"D:/Videos/clip.mkv\" -crf 24 -r 18 -c:v libx264 -ar 44100 "
-                     "-b:a 128k -c:a aac \"C:/Users/me/Videos/Vantor转码-clip.mp4\"";
+        << program + " -y -i \"D:/Videos/clip.mkv\" " + sourceSize + " -crf 24 -fpsmax 18 -c:v libx264 "
+               + timed + " -ar 44100 -b:a 128k -c:a aac \"C:/Users/me/Videos/Vantor转码-clip.mp4\"";
     QTest::newRow(".wmv, both levels 默认")
         << makeAVSettings(3, 3, 3)
-        << program + " -y -i \"D:/Videos/clip.mkv\" -c:v wmv2 -c:a wmav2 "
-                     "\"C:/Users/me/Videos/Vantor转码-clip.wmv\"";
+        << program + " -y -i \"D:/Videos/clip.mkv\" " + sourceSize + " -c:v wmv2 " + wmaFormat
+               + " -c:a wmav2 \"C:/Users/me/Videos/Vantor转码-clip.wmv\"";
 }
 
 void TestTranscodeCommand::workedExamples()
@@ -81,66 +96,70 @@ void TestTranscodeCommand::options_data()
     };
 
     QTest::newRow("libx264: CRF wins over bitrate")
-        << base << QByteArray("-crf 24 -r 18 -c:v libx264 -ar 44100 -b:a 128k -c:a aac");
+        << base << sourceSize + " -crf 24 -fpsmax 18 -c:v libx264 " + timed + " -ar 44100 -b:a 128k -c:a aac";
     QTest::newRow("mpeg4: bitrate, never CRF")
         << with([](AVSettings &s) { s.videoCodec = 0; })
-        << QByteArray("-b:v 512k -r 18 -c:v mpeg4 -ar 44100 -b:a 128k -c:a aac");
+        << sourceSize + " -b:v 512k -fpsmax 18 -c:v mpeg4 " + timed + " -ar 44100 -b:a 128k -c:a aac";
     QTest::newRow("libx265 without CRF: bitrate")
         << with([](AVSettings &s) { s.videoCodec = 3; s.crf = -1; s.videoBitrate = 1024; })
-        << QByteArray("-b:v 1024k -r 18 -c:v libx265 -ar 44100 -b:a 128k -c:a aac");
+        << sourceSize + " -b:v 1024k -fpsmax 18 -c:v libx265 -tag:v hvc1 " + timed
+               + " -ar 44100 -b:a 128k -c:a aac";
     QTest::newRow("libx265 with CRF")
         << with([](AVSettings &s) { s.videoCodec = 3; s.crf = 18; })
-        << QByteArray("-crf 18 -r 18 -c:v libx265 -ar 44100 -b:a 128k -c:a aac");
+        << sourceSize + " -crf 18 -fpsmax 18 -c:v libx265 -tag:v hvc1 " + timed
+               + " -ar 44100 -b:a 128k -c:a aac";
     QTest::newRow("libx264 without CRF or bitrate")
         << with([](AVSettings &s) { s.crf = -1; s.videoBitrate = -1; })
-        << QByteArray("-r 18 -c:v libx264 -ar 44100 -b:a 128k -c:a aac");
+        << sourceSize + " -fpsmax 18 -c:v libx264 " + timed + " -ar 44100 -b:a 128k -c:a aac";
     QTest::newRow("libxvid with only a CRF: no rate option")
         << with([](AVSettings &s) { s.videoCodec = 1; s.videoBitrate = -1; })
-        << QByteArray("-r 18 -c:v libxvid -ar 44100 -b:a 128k -c:a aac");
-    // A copied stream cannot change: -r would relabel its frames.
+        << sourceSize + " -fpsmax 18 -c:v libxvid " + timed + " -ar 44100 -b:a 128k -c:a aac";
+    // A copied stream cannot change: -fpsmax would relabel its frames, and
+    // ffmpeg refuses filters for it.
     QTest::newRow("copy of both streams drops sizes and rates")
         << with([](AVSettings &s) { s.videoCodec = 6; s.audioCodec = 3; s.resolution = 1; })
         << QByteArray("-c:v copy -c:a copy");
     QTest::newRow("copied video, encoded audio")
         << with([](AVSettings &s) { s.videoCodec = 6; s.resolution = 1; })
-        << QByteArray("-c:v copy -ar 44100 -b:a 128k -c:a aac");
+        << "-c:v copy " + timed + " -ar 44100 -b:a 128k -c:a aac";
     QTest::newRow("encoded video, copied audio")
         << with([](AVSettings &s) { s.audioCodec = 3; s.resolution = 1; })
-        << QByteArray("-s 1280x720 -crf 24 -r 18 -c:v libx264 -c:a copy");
+        << inBox(1280, 720) + " -crf 24 -fpsmax 18 -c:v libx264 -c:a copy";
     QTest::newRow("resolution 0")
         << with([](AVSettings &s) { s.resolution = 0; })
-        << QByteArray("-s 1920x1080 -crf 24 -r 18 -c:v libx264 -ar 44100 -b:a 128k -c:a aac");
+        << inBox(1920, 1080) + " -crf 24 -fpsmax 18 -c:v libx264 " + timed + " -ar 44100 -b:a 128k -c:a aac";
     QTest::newRow("resolution 4 has no entry")
         << with([](AVSettings &s) { s.resolution = 4; })
-        << QByteArray("-crf 24 -r 18 -c:v libx264 -ar 44100 -b:a 128k -c:a aac");
+        << sourceSize + " -crf 24 -fpsmax 18 -c:v libx264 " + timed + " -ar 44100 -b:a 128k -c:a aac";
     QTest::newRow("video level 默认")
-        << makeAVSettings(0, 3, 1) << QByteArray("-c:v libx264 -ar 44100 -b:a 128k -c:a aac");
+        << makeAVSettings(0, 3, 1) << sourceSize + " -c:v libx264 " + timed + " -ar 44100 -b:a 128k -c:a aac";
     QTest::newRow("audio level 默认")
-        << makeAVSettings(0, 1, 3) << QByteArray("-crf 24 -r 18 -c:v libx264 -c:a aac");
+        << makeAVSettings(0, 1, 3) << sourceSize + " -crf 24 -fpsmax 18 -c:v libx264 " + timed + " -c:a aac";
     QTest::newRow("low levels in .flv")
         << makeAVSettings(1, 0, 0)
-        << QByteArray("-crf 32 -r 12 -c:v libx264 -ar 24000 -b:a 32k -c:a aac");
+        << sourceSize + " -crf 32 -fpsmax 12 -c:v libx264 " + timed + " -ar 24000 -b:a 32k -c:a aac";
     QTest::newRow("mp3 in .flv: 24000 Hz becomes 22050")
         << with([](AVSettings &s) { s.container = 1; s.audioCodec = 1; s.sampleRate = 24000; })
-        << QByteArray("-crf 24 -r 18 -c:v libx264 -ar 22050 -b:a 128k -c:a mp3");
+        << sourceSize + " -crf 24 -fpsmax 18 -c:v libx264 " + twoChannels + " -ar 22050 -b:a 128k -c:a mp3";
     QTest::newRow("mp3 in .flv: 48000 Hz stays")
         << with([](AVSettings &s) { s.container = 1; s.audioCodec = 1; s.sampleRate = 48000; })
-        << QByteArray("-crf 24 -r 18 -c:v libx264 -ar 48000 -b:a 128k -c:a mp3");
+        << sourceSize + " -crf 24 -fpsmax 18 -c:v libx264 " + twoChannels + " -ar 48000 -b:a 128k -c:a mp3";
     QTest::newRow("mp3 in .flv: default rate stays unset")
         << with([](AVSettings &s) { s.container = 1; s.audioCodec = 1; s.sampleRate = -1; })
-        << QByteArray("-crf 24 -r 18 -c:v libx264 -b:a 128k -c:a mp3");
+        << sourceSize + " -crf 24 -fpsmax 18 -c:v libx264 " + twoChannels + " -b:a 128k -c:a mp3";
     QTest::newRow("mp3 at 24000 Hz in .avi stays")
         << with([](AVSettings &s) { s.container = 2; s.audioCodec = 1; s.sampleRate = 24000; })
-        << QByteArray("-crf 24 -r 18 -c:v libx264 -ar 24000 -b:a 128k -c:a mp3");
+        << sourceSize + " -crf 24 -fpsmax 18 -c:v libx264 " + twoChannels + " -ar 24000 -b:a 128k -c:a mp3";
     QTest::newRow("high levels in .avi")
         << makeAVSettings(2, 2, 2)
-        << QByteArray("-crf 18 -r 30 -c:v libx264 -ar 48000 -b:a 256k -c:a mp3");
+        << sourceSize + " -crf 18 -fpsmax 30 -c:v libx264 " + twoChannels + " -ar 48000 -b:a 256k -c:a mp3";
     QTest::newRow("libx265 in .avi gets a FourCC")
         << with([](AVSettings &s) { s.container = 2; s.videoCodec = 3; s.audioCodec = 1; })
-        << QByteArray("-crf 24 -r 18 -c:v libx265 -tag:v HEVC -ar 44100 -b:a 128k -c:a mp3");
+        << sourceSize + " -crf 24 -fpsmax 18 -c:v libx265 -tag:v HEVC " + twoChannels
+               + " -ar 44100 -b:a 128k -c:a mp3";
     QTest::newRow("unknown codec keys write no codec")
         << with([](AVSettings &s) { s.videoCodec = 7; s.audioCodec = -1; })
-        << QByteArray("-b:v 512k -r 18 -ar 44100 -b:a 128k");
+        << sourceSize + " -b:v 512k -fpsmax 18 " + timed + " -ar 44100 -b:a 128k";
 }
 
 void TestTranscodeCommand::options()
@@ -188,11 +207,11 @@ void TestTranscodeCommand::unusualPaths()
     command.outputPath = output;
 
     // The readable line keeps the paths verbatim inside plain quotes.
-    QCOMPARE(command.commandLine(), program + " -y -i \"" + input + "\" -c:v wmv2 -c:a wmav2 \""
-                                        + output + '"');
+    const QByteArray options = sourceSize + " -c:v wmv2 " + wmaFormat + " -c:a wmav2";
+    QCOMPARE(command.commandLine(), program + " -y -i \"" + input + "\" " + options + " \"" + output + '"');
     // The vector keeps each path one element, whatever it holds.
-    QCOMPARE(command.arguments(), (QByteArrayList{program, "-y", "-i", input, "-c:v", "wmv2",
-                                                  "-c:a", "wmav2", output}));
+    QCOMPARE(command.arguments(), (QByteArrayList{program, "-y", "-i", input} + split(options)
+                                   + QByteArrayList{output}));
 }
 
 void TestTranscodeCommand::outputPath_data()
