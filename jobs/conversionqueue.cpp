@@ -32,6 +32,7 @@ ConversionQueue::ConversionQueue(QObject *parent)
             [this](const QList<QPair<QByteArray, double>> &lengths) {
                 for (const auto &length : lengths)
                     durations.insert(length.first, length.second);
+                pendingLengths -= int(lengths.size());
             });
 }
 
@@ -60,8 +61,10 @@ void ConversionQueue::append(TranscodeJob *job)
     connect(job, &TranscodeJob::finished, this, &ConversionQueue::jobFinished);
     connect(job, &TranscodeJob::progressChanged, this,
             [this, job](int percent) { progress.insert(job, percent); });
-    if (!durations.contains(job->inputPath()))
+    if (!durations.contains(job->inputPath())) {
         probe->request(job->inputPath());
+        ++pendingLengths;
+    }
     if (running && job->state() != ConvertDone)
         members.append(job);
 }

@@ -92,6 +92,8 @@ public:
     qint64 secondsLeft() const;
     // A file's length in seconds, once known; -1 before.
     double duration(const TranscodeJob *job) const;
+    // Files whose length is still being read.
+    int lengthsPending() const { return pendingLengths; }
 
     // The problem found before the last job that could not start, for the
     // user (empty when there was none).
@@ -159,6 +161,7 @@ private:
     RunReport lastReport;
     DurationProbe *probe;
     QHash<QByteArray, double> durations;
+    int pendingLengths = 0;
     BatchEstimate estimate;
     QTimer *sampler;
 };
