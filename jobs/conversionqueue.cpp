@@ -59,14 +59,14 @@ void ConversionQueue::append(TranscodeJob *job)
 {
     jobs.append(job);
     connect(job, &TranscodeJob::finished, this, &ConversionQueue::jobFinished);
-    connect(job, &TranscodeJob::progressChanged, this,
-            [this, job](int percent) { progress.insert(job, percent); });
+    connect(job, &TranscodeJob::keeping, this, &ConversionQueue::jobKeepingOutput);
     if (!durations.contains(job->inputPath())) {
         probe->request(job->inputPath());
         ++pendingLengths;
     }
     if (running && job->state() != ConvertDone)
         members.append(job);
+    emit listChanged();
 }
 
 bool ConversionQueue::remove(TranscodeJob *job)
@@ -76,12 +76,12 @@ bool ConversionQueue::remove(TranscodeJob *job)
     jobs.removeOne(job);
     disconnect(job, nullptr, this, nullptr);
     forget(job);
+    emit listChanged();
     return true;
 }
 
 void ConversionQueue::forget(TranscodeJob *job)
 {
-    progress.remove(job);
     const int index = int(members.indexOf(job));
     if (index < 0)
         return;
@@ -102,7 +102,7 @@ void ConversionQueue::clear()
     for (TranscodeJob *job : qAsConst(jobs))
         disconnect(job, nullptr, this, nullptr);
     jobs.clear();
-    progress.clear();
+    emit listChanged();
 }
 
 TranscodeJob *ConversionQueue::findPending(int index) const
@@ -170,7 +170,6 @@ int ConversionQueue::startOne(TranscodeJob *job)
     targets.insert(job, target);
     converting.insert(job);
     started.insert(job);
-    progress.insert(job, 0);
     return ResultOk;
 }
 
@@ -310,6 +309,11 @@ void ConversionQueue::finish(int reason)
     emit runEnded(reason);
 }
 
+void ConversionQueue::jobKeepingOutput(const QByteArray &outputPath)
+{
+    emit jobKeeping(qobject_cast<TranscodeJob *>(sender()), outputPath);
+}
+
 void ConversionQueue::jobFinished()
 {
     auto *job = qobject_cast<TranscodeJob *>(sender());
@@ -390,7 +394,7 @@ void ConversionQueue::sample()
         if (ended.contains(job))
             done += weight;
         else if (converting.contains(job))
-            done += weight * progress.value(job) / 100.0;
+            done += weight * job->progress() / 100.0;
     }
     estimate.update(total, done, paused ? workedMs : workedMs + clock.elapsed());
     emit progressChanged();

@@ -108,8 +108,12 @@ public:
     void setFreeSpaceFloor(qint64 bytes) { freeSpaceFloor = bytes; }
 
 signals:
+    // A job was appended or removed, or the list cleared.
+    void listChanged();
     void runStarted();
     void jobStarted(TranscodeJob *job);
+    // A job is done and its file is about to take this final name.
+    void jobKeeping(TranscodeJob *job, const QByteArray &outputPath);
     // A member of the run has ended by itself (done or error), or could not
     // start.
     void jobEnded(TranscodeJob *job);
@@ -120,6 +124,7 @@ signals:
 
 private slots:
     void jobFinished();
+    void jobKeepingOutput(const QByteArray &outputPath);
     void sample();
 
 private:
@@ -147,8 +152,6 @@ private:
     // Final names the converting jobs will take.
     QHash<TranscodeJob *, QByteArray> targets;
     QSet<QByteArray> reserved;
-    // The last progress each job showed.
-    QHash<TranscodeJob *, int> progress;
     bool running = false;
     bool paused = false;
     // Time worked in the run, pauses left out.
