@@ -312,6 +312,7 @@ void TestTranscodeJob::verdict()
     }
     TranscodeJob job;
     QCOMPARE(job.setInput(source, settings), ResultOk);
+    QFile::remove(QString::fromUtf8(job.plannedOutputPath()));
     job.setTranscoderProgram(writeScript(dir.path(), QStringLiteral("verdict"),
                                          "for a; do out=$a; done\n" + transcript + "exit "
                                              + QByteArray::number(exitStatus)));
