@@ -87,6 +87,15 @@ const char damagedWarning[] = "源文件有损坏的帧，已跳过";
 // child that never ends its lines cannot grow the waiting piece without bound.
 constexpr int maxPending = 8191;
 
+bool readsLikeError(const QByteArray &text)
+{
+    for (const char *word : errorWords) {
+        if (text.contains(word))
+            return true;
+    }
+    return false;
+}
+
 bool isCSpace(char c)
 {
     return c == ' ' || (c >= '\t' && c <= '\r');
@@ -303,12 +312,8 @@ void OutputParser::noteErrorLine(const QByteArray &line)
     // Its cause, when it has one, was printed before it.
     if (text.startsWith(streamNotInitialised) && !lastErrorLine.isEmpty())
         return;
-    for (const char *word : errorWords) {
-        if (text.contains(word)) {
-            lastErrorLine = text.left(maxPending);
-            return;
-        }
-    }
+    if (readsLikeError(text))
+        lastErrorLine = text.left(maxPending);
 }
 
 void OutputParser::findReasons(const QList<QByteArray> &generalLines,
@@ -396,7 +401,10 @@ int OutputParser::processChunk(const QByteArray &chunk)
             outputLines << line.mid(trailerPrefix.size());
         else if (!closePrefix.isEmpty() && line.startsWith(closePrefix))
             outputLines << line.mid(closePrefix.size());
-        else if (!targetPath.isEmpty() && line.contains(targetPath))
+        // Not a warning that only names it ("Codec AVOption b ... specified
+        // for output file #0 (...) has not been used for any stream").
+        else if (!targetPath.isEmpty() && line.contains(targetPath)
+                 && readsLikeError(QByteArray(line).replace(targetPath, QByteArray())))
             outputLines << line;
         else if (!inputPrefix.isEmpty() && line.startsWith(inputPrefix))
             generalLines << line.mid(inputPrefix.size());

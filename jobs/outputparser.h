@@ -22,8 +22,8 @@ public:
     // Back to the state of a new job. Lines that begin with one of the two
     // paths and a colon are about that file: an error on the output path is
     // never blamed on the source. Whatever ffmpeg could not do with the
-    // output (a line naming it, "av_interleaved_write_frame(): ", "Error
-    // writing trailer of", "Error closing file") fails the job.
+    // output ("av_interleaved_write_frame(): ", "Error writing trailer of",
+    // "Error closing file", any error line naming it) fails the job.
     void reset(const QByteArray &inputPath = QByteArray(),
                const QByteArray &outputPath = QByteArray());
 

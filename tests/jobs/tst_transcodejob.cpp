@@ -270,6 +270,10 @@ void TestTranscodeJob::verdict_data()
     QTest::newRow("a line naming the output, exit 0")
         << whole + "printf '[mp4 @ 0x1] Error writing to %s\\n' \"$out\"\n" << 0 << false << unreadable
         << ConvertError << QByteArray("模糊信息：Error writing to %1\n") << false;
+    QTest::newRow("a warning naming the output, exit 0")
+        << "printf 'Codec AVOption b (set bitrate (in bits/s)) specified for output file #0 (%s) "
+           "has not been used for any stream.\\n' \"$out\"\n" + whole
+        << 0 << false << unreadable << ConvertDone << none << false;
     QTest::newRow("the output named in its header only, exit 0")
         << "printf \"Output #0, mp4, to '%s':\\n\" \"$out\"\n" + whole << 0 << false << unreadable
         << ConvertDone << none << false;
