@@ -7,6 +7,7 @@
 
 #include "avsettings.h"
 #include "catalogue.h"
+#include "clips.h"
 #include "damagedsource.h"
 #include "inputitem.h"
 #include "processes.h"
@@ -15,29 +16,6 @@
 namespace {
 
 constexpr int conversionTimeoutMs = 120000;
-
-bool runFfmpeg(const QStringList &arguments)
-{
-    QProcess ffmpeg;
-    ffmpeg.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    ffmpeg.setStandardInputFile(QProcess::nullDevice());
-    ffmpeg.start(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-y"} + arguments);
-    return ffmpeg.waitForFinished(conversionTimeoutMs) && ffmpeg.exitStatus() == QProcess::NormalExit
-           && ffmpeg.exitCode() == 0;
-}
-
-// Length of a media file in seconds, as ffprobe decodes it; -1 when it cannot.
-double probedDuration(const QString &path)
-{
-    QProcess probe;
-    probe.start(QStringLiteral("ffprobe"),
-                {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path});
-    if (!probe.waitForFinished(30000) || probe.exitCode() != 0)
-        return -1;
-    bool ok = false;
-    const double seconds = probe.readAllStandardOutput().trimmed().toDouble(&ok);
-    return ok ? seconds : -1;
-}
 
 QString statusOf(InputItem &item)
 {

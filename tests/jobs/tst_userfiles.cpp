@@ -2,7 +2,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -11,6 +10,7 @@
 
 #include "avsettings.h"
 #include "catalogue.h"
+#include "clips.h"
 #include "folderexpander.h"
 #include "inputitem.h"
 #include "processes.h"
@@ -24,29 +24,6 @@ Q_DECLARE_METATYPE(AVSettings)
 namespace {
 
 constexpr int conversionTimeoutMs = 120000;
-
-bool ffmpeg(const QStringList &arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-y"} + arguments);
-    return process.waitForFinished(conversionTimeoutMs) && process.exitStatus() == QProcess::NormalExit
-           && process.exitCode() == 0;
-}
-
-// Length in seconds as ffprobe reads it; -1 when it cannot read the file.
-double probedSeconds(const QString &path)
-{
-    QProcess probe;
-    probe.start(QStringLiteral("ffprobe"),
-                {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path});
-    if (!probe.waitForFinished(30000) || probe.exitCode() != 0)
-        return -1;
-    bool ok = false;
-    const double seconds = probe.readAllStandardOutput().trimmed().toDouble(&ok);
-    return ok ? seconds : -1;
-}
 
 QStringList lavfi(int seconds, const QString &size = QStringLiteral("160x120"), int sampleRate = 44100)
 {
@@ -144,15 +121,15 @@ void TestUserFiles::initTestCase()
     QVERIFY(QDir().mkpath(sources + "/phone"));
     const auto source = [this](const QString &name) { return sources + '/' + name; };
     const QStringList x264 = {"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p"};
-    QVERIFY(ffmpeg(lavfi(1) + QStringList{"-c:v", "libvpx", "-c:a", "libvorbis", source("clip.webm")}));
-    QVERIFY(ffmpeg(lavfi(1, QStringLiteral("176x144"))
+    QVERIFY(runFfmpeg(lavfi(1) + QStringList{"-c:v", "libvpx", "-c:a", "libvorbis", source("clip.webm")}));
+    QVERIFY(runFfmpeg(lavfi(1, QStringLiteral("176x144"))
                    + QStringList{"-c:v", "h263", "-c:a", "aac", source("phone/clip.3gp")}));
-    QVERIFY(ffmpeg(lavfi(2) + x264 + QStringList{"-c:a", "aac", "-f", "mpegts", source("clip.ts")}));
-    QVERIFY(ffmpeg(lavfi(2, QStringLiteral("176x144"))
+    QVERIFY(runFfmpeg(lavfi(2) + x264 + QStringList{"-c:a", "aac", "-f", "mpegts", source("clip.ts")}));
+    QVERIFY(runFfmpeg(lavfi(2, QStringLiteral("176x144"))
                    + QStringList{"-c:v", "rv10", "-c:a", "ac3", "-f", "rm", source("real.rmvb")}));
-    QVERIFY(ffmpeg(lavfi(1, QStringLiteral("160x120"), 48000) + x264
+    QVERIFY(runFfmpeg(lavfi(1, QStringLiteral("160x120"), 48000) + x264
                    + QStringList{"-c:a", "libopus", source("opus.mkv")}));
-    QVERIFY(ffmpeg(lavfi(4) + x264 + QStringList{"-c:a", "aac", source("whole.mkv")}));
+    QVERIFY(runFfmpeg(lavfi(4) + x264 + QStringList{"-c:a", "aac", source("whole.mkv")}));
     QFile empty(source("empty.mp4"));
     QVERIFY(empty.open(QIODevice::WriteOnly));
     empty.write(mp4WithoutStreams());
@@ -280,7 +257,7 @@ void TestUserFiles::userFile()
         return;
     }
     QCOMPARE(left, QStringList{QFileInfo(QString::fromUtf8(item->outputPath())).fileName()});
-    const double seconds = probedSeconds(QString::fromUtf8(item->outputPath()));
+    const double seconds = probedDuration(QString::fromUtf8(item->outputPath()));
     QVERIFY(seconds > 0);
     if (match.lastCapturedIndex() > 0)
         QVERIFY2(qAbs(match.captured(1).toDouble() - seconds) <= 0.5, qPrintable(QString::number(seconds)));
