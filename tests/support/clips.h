@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "programs.h"
+
 // Writes a clip of colour bars with a 440 Hz tone, so the centre of every
 // frame is the green bar.
 inline bool makeTestClip(const QString &path, int seconds)
@@ -20,27 +22,19 @@ inline bool makeTestClip(const QString &path, int seconds)
         && ffmpeg.exitCode() == 0;
 }
 
-// Runs ffmpeg quietly with the arguments (overwriting its output), standard
-// input on /dev/null; true when it exits 0.
-inline bool runFfmpeg(const QStringList &arguments, int timeoutMs = 120000)
+// Runs ffmpeg quietly with the arguments (overwriting its output); true
+// when it exits 0.
+inline bool runFfmpeg(const QStringList &arguments)
 {
-    QProcess ffmpeg;
-    ffmpeg.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    ffmpeg.setStandardInputFile(QProcess::nullDevice());
-    ffmpeg.start(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-y"} + arguments);
-    return ffmpeg.waitForFinished(timeoutMs) && ffmpeg.exitStatus() == QProcess::NormalExit
-           && ffmpeg.exitCode() == 0;
+    return runProgram(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-y"} + arguments).ok;
 }
 
 // Length of a media file in seconds, as ffprobe reads it; -1 when it cannot.
 inline double probedDuration(const QString &path)
 {
-    QProcess probe;
-    probe.start(QStringLiteral("ffprobe"),
-                {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path});
-    if (!probe.waitForFinished(30000) || probe.exitCode() != 0)
-        return -1;
+    const ProgramRun probe = runProgram(
+        QStringLiteral("ffprobe"), {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path});
     bool ok = false;
-    const double seconds = probe.readAllStandardOutput().trimmed().toDouble(&ok);
-    return ok ? seconds : -1;
+    const double seconds = probe.output.trimmed().toDouble(&ok);
+    return probe.ok && ok ? seconds : -1;
 }
