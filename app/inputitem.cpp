@@ -141,8 +141,8 @@ void InputItem::showState(int state)
     QString reason;
     if (state == ConvertError)
         reason = QString::fromUtf8(conversion->errorText()).trimmed();
-    else if (state == ConvertDone && !conversion->warningText().isEmpty())
-        reason = QStringLiteral("源文件有损坏的帧，已跳过");
+    else if (state == ConvertDone)
+        reason = QString::fromUtf8(conversion->warningText()).trimmed();
     ui.status->setToolTip(reason);
     // The name actually written, which may carry a number.
     ui.filename->setToolTip(state == ConvertDone

@@ -37,11 +37,6 @@
 
 namespace {
 
-const char inputFilter[] =
-    "All Formats (*.mp4 *.mkv *.flv *.avi *.wmv *.mpg *.mov *.rmvb);;MP4 (*.mp4);;MKV (*.mkv);;"
-    "FLV (*.flv);;AVI (*.avi);;WMV (*.wmv);;MPG (*.mpg);;MOV (*.mov);;RMVB (*.rmvb);;"
-    "All Files (*.*)";
-
 // Lower-cases ASCII letters only, byte by byte, like the C library's tolower
 // in the "C" locale: bytes of multi-byte UTF-8 characters stay as they are.
 QByteArray asciiLower(QByteArray bytes)
@@ -273,7 +268,7 @@ void MainWindow::showRowsListed()
 void MainWindow::btnInputFile_clicked()
 {
     const QStringList paths = QFileDialog::getOpenFileNames(
-        this, QStringLiteral("选择视频文件"), inputDialogDir, QString::fromLatin1(inputFilter));
+        this, QStringLiteral("选择视频文件"), inputDialogDir, inputFileFilter());
     if (!paths.isEmpty())
         inputDialogDir = QFileInfo(paths.first()).absolutePath();
     for (const QString &path : paths)

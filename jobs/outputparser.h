@@ -8,6 +8,10 @@
 // shorter than 8 bytes.
 int parseClock(const char *text);
 
+// Two lengths of one piece of media disagree: they differ by more than 5 %
+// of the reference and by more than half a second.
+bool lengthsDisagree(double seconds, double referenceSeconds);
+
 // Turns the transcoder's output, read by read, into the source length, the
 // position and the reasons a job may fail. Only ffmpeg's own lines count:
 // the metadata it echoes from the source (titles, comments) and the file
@@ -17,8 +21,9 @@ class OutputParser final
 public:
     // Back to the state of a new job. Lines that begin with one of the two
     // paths and a colon are about that file: an error on the output path is
-    // never blamed on the source, nor is what the writer of the output
-    // refused ("av_interleaved_write_frame(): ", "Error writing trailer of").
+    // never blamed on the source. Whatever ffmpeg could not do with the
+    // output ("av_interleaved_write_frame(): ", "Error writing trailer of",
+    // "Error closing file", any error line naming it) fails the job.
     void reset(const QByteArray &inputPath = QByteArray(),
                const QByteArray &outputPath = QByteArray());
 
@@ -33,27 +38,46 @@ public:
     int flush();
 
     // A reason found outside the output (by the job itself), kept in order
-    // with those found in it.
+    // with those found in it. Each reason is kept once per job.
     void addReason(const char *message);
 
     // Done (true) or error, from what the transcoder did: a clean exit that
-    // left an output file is done, whatever it complained of on the way
-    // (warningText keeps that). Otherwise errorText gets the reasons found,
-    // or "模糊信息" with ffmpeg's own last error line when none was.
+    // left an output file, with nothing refused on the output side, is done
+    // whatever the source's faults were; warningText then tells the user of
+    // those, and of a source that ended clearly before its declared length.
+    // Otherwise errorText gets the reasons found, or "模糊信息" with ffmpeg's
+    // own last error line when none was.
     bool verdict(bool exitedCleanly, bool outputWritten);
+
+    // The finished file reads back wrong: the container could not hold what
+    // was copied into it. The job then fails with that reason.
+    void copiedStreamsUnreadable();
+
+    // How long the output should last: the source's declared length, or the
+    // position ffmpeg reached when the source ended clearly before it; -1
+    // when neither is known.
+    double expectedOutputSeconds() const;
 
     int durationSeconds = 0;
     int positionSeconds = 0;
     bool progressSeen = false;
     // ffmpeg said the output's disk is full.
     bool outOfSpace = false;
+    // ffmpeg could not write, finish or close the output.
+    bool outputFailed = false;
+    // The source's declared length and ffmpeg's last position, with their
+    // fractions; -1 while unknown. A length ffmpeg only estimated from the
+    // bit rate counts as unknown.
+    double sourceSeconds = -1;
+    double lastPositionSeconds = -1;
     // The user's messages found so far, each followed by "\n".
     QByteArray reasons;
     // After the verdict: the reasons of a failed job; empty when it is done.
     QByteArray errorText;
-    // After the verdict: the reasons of a job that is done all the same.
+    // After the verdict: what the user should know of a job that is done all
+    // the same, each line followed by "\n"; empty when it failed.
     QByteArray warningText;
-    // ffmpeg's last line that reads like an error, without its "[x @ 0x..] ".
+    // ffmpeg's last line that names a cause, without its "[x @ 0x..] ".
     QByteArray lastErrorLine;
 
 private:
@@ -61,11 +85,19 @@ private:
     bool isMetadata(const QByteArray &line);
     void findReasons(const QList<QByteArray> &generalLines, const QList<QByteArray> &outputLines);
     void noteErrorLine(const QByteArray &line);
+    void notePositions(const char *text);
     static bool laterPositionSeen(const char *text);
+    bool sourceEndedEarly() const;
+    QByteArray userWarnings() const;
 
     QByteArray pending;
     QByteArray sourcePath;
     QByteArray targetPath;
     // Indentation of the "Metadata:" heading whose block is being read, or -1.
     int metadataIndent = -1;
+    // The muxer refused the output's header, and a stream is copied: the
+    // container cannot hold it. ffmpeg may print either first.
+    bool headerRefused = false;
+    bool streamCopied = false;
+    bool durationEstimated = false;
 };

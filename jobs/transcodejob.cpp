@@ -32,12 +32,13 @@ constexpr int maxNameBytes = 255;
 
 TranscodeJob::TranscodeJob(QObject *parent)
     : QObject(parent), command(AVSettings{}), exitTimer(new QTimer(this)),
-      refreshTimer(new QTimer(this))
+      refreshTimer(new QTimer(this)), readBack(new OutputReadBack(this))
 {
     exitTimer->setSingleShot(true);
     refreshTimer->setSingleShot(true);
     connect(exitTimer, &QTimer::timeout, this, &TranscodeJob::checkExit);
     connect(refreshTimer, &QTimer::timeout, this, &TranscodeJob::refreshProgress);
+    connect(readBack, &OutputReadBack::finished, this, &TranscodeJob::readBackFinished);
 }
 
 TranscodeJob::~TranscodeJob()
@@ -79,7 +80,7 @@ void TranscodeJob::setSettings(const AVSettings &settings)
 
 int TranscodeJob::start(const QByteArray &outputPath)
 {
-    if (process.isRunning() || !process.reapChild())
+    if (process.isRunning() || !process.reapChild() || readBack->isRunning())
         return ResultAlreadyRunning;
 
     const QByteArray previousTarget = targetPath;
@@ -222,6 +223,7 @@ void TranscodeJob::refreshProgress()
 
 void TranscodeJob::stopWatching()
 {
+    cancelReadBack();
     exitTimer->stop();
     refreshTimer->stop();
     pendingPercent = -1;
@@ -241,7 +243,24 @@ void TranscodeJob::endJob()
         parser.addReason("输出文件名太长！");
     }
     const bool clean = ran && process.exitedCleanly();
-    if (parser.verdict(clean, clean && partialWritten()) && keepOutput()) {
+    const bool done = parser.verdict(clean, clean && partialWritten());
+    // Without ffprobe the verdict stands as ffmpeg's output gives it.
+    if (done && copiesAStream()
+        && readBack->start(command.outputPath, parser.expectedOutputSeconds()))
+        return;
+    finishJob(done);
+}
+
+void TranscodeJob::readBackFinished(bool readable)
+{
+    if (!readable)
+        parser.copiedStreamsUnreadable();
+    finishJob(readable);
+}
+
+void TranscodeJob::finishJob(bool done)
+{
+    if (done && keepOutput()) {
         emit progressChanged(100);
         setState(ConvertDone);
     } else {
@@ -249,6 +268,18 @@ void TranscodeJob::endJob()
         setState(ConvertError);
     }
     emit finished();
+}
+
+bool TranscodeJob::copiesAStream() const
+{
+    const QByteArray *video = catalogueText(videoCodecIds, command.settings.videoCodec);
+    const QByteArray *audio = catalogueText(audioCodecIds, command.settings.audioCodec);
+    return (video && *video == "copy") || (audio && *audio == "copy");
+}
+
+void TranscodeJob::cancelReadBack()
+{
+    readBack->cancel();
 }
 
 // A clean exit proves nothing by itself: a folder deleted during the job

@@ -8,6 +8,7 @@
 
 #include "avsettings.h"
 #include "outputparser.h"
+#include "outputreadback.h"
 #include "resultcodes.h"
 #include "transcodecommand.h"
 #include "transcodeprocess.h"
@@ -41,8 +42,9 @@ public:
     // Where the job writes unless the queue chooses otherwise: the output
     // folder, the prefix, the base name and the container's extension.
     QByteArray plannedOutputPath() const;
-    // ResultOk; ResultAlreadyRunning while the child is alive; otherwise the
-    // process start's code, and then nothing changes.
+    // ResultOk; ResultAlreadyRunning while the child is alive or its result
+    // is read back; otherwise the process start's code, and then nothing
+    // changes.
     int start(const QByteArray &outputPath);
     // ResultOk, or ResultNothingToStop for a done job, which stays done. A
     // running child is killed, never waited for, and its partial output
@@ -75,10 +77,13 @@ public:
     // The user's error lines of the last run, each ending in "\n"; empty
     // when it did not fail.
     const QByteArray &errorText() const { return parser.errorText; }
-    // What ffmpeg complained of in a job that is done all the same (a source
-    // with damaged frames), in the same form; empty otherwise.
+    // What the user should know of a job that is done all the same, in the
+    // same form: "源文件有损坏的帧，已跳过", a source that ended before its
+    // declared length ("源文件不完整：只转换了前 8.6 秒（共 17.5 秒）"); empty
+    // otherwise.
     const QByteArray &warningText() const { return parser.warningText; }
-    // The last run failed because the output's disk is full.
+    // The last run failed because the output's disk is full, also when ffmpeg
+    // ran out of room only for the file's end and exited 0.
     bool ranOutOfSpace() const { return currentState == ConvertError && parser.outOfSpace; }
     // Why the last start failed, for the user; empty after a start.
     const QByteArray &startErrorText() const { return startError; }
@@ -101,12 +106,18 @@ private slots:
     void readOutput();
     void checkExit();
     void refreshProgress();
+    void readBackFinished(bool readable);
 
 private:
     void setState(int code);
     void stopWatching();
     void showProgress(int percent);
     void endJob();
+    void finishJob(bool done);
+    bool copiesAStream() const;
+    // Ends a read-back of the finished file without waiting; the job then
+    // never ends by itself. Whatever stops the job calls it.
+    void cancelReadBack();
     bool partialWritten();
     bool keepOutput();
     void removePartial();
@@ -125,6 +136,8 @@ private:
     QElapsedTimer lastRefresh;
     int pendingPercent = -1;
     OutputParser parser;
+    // A result with a copied stream is read back before it is done.
+    OutputReadBack *readBack;
     int currentState = ConvertWaiting;
     bool paused = false;
     QByteArray baseName;

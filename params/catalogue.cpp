@@ -3,6 +3,8 @@
 #include <array>
 #include <initializer_list>
 
+#include <QStringList>
+
 CatalogueTable containerNames;
 CatalogueTable containerExtensions;
 CatalogueTable videoCodecNames;
@@ -90,7 +92,11 @@ void initCatalogue()
     fillOnce(audioCodecIds, {"aac", "mp3", "wmav2", "copy"});
     fillOnce(resolutions, {"1920x1080", "1280x720", "720x480", "480x320"});
     fillOnce(qualityLevels, {"低质量", "中质量", "高质量", "默认"});
-    fillOnce(inputExtensions, {".mp4", ".mkv", ".flv", ".avi", ".wmv", ".mpg", ".mov", ".rmvb"});
+    // The eight of old first, then the types phones, cameras, discs and the
+    // web leave behind.
+    fillOnce(inputExtensions, {".mp4", ".mkv", ".flv", ".avi", ".wmv", ".mpg", ".mov", ".rmvb",
+                               ".webm", ".m4v", ".3gp", ".3g2", ".ts", ".m2ts", ".mts", ".vob",
+                               ".ogv", ".asf", ".f4v", ".divx", ".mpeg"});
 }
 
 const QByteArray *catalogueText(const CatalogueTable &table, int key)
@@ -123,6 +129,19 @@ bool isAcceptedInputSuffix(const QByteArray &suffix)
             return true;
     }
     return false;
+}
+
+QString inputFileFilter()
+{
+    QStringList patterns;
+    QStringList entries;
+    for (const auto &entry : inputExtensions) {
+        const QString pattern = '*' + QString::fromUtf8(entry.second);
+        patterns << pattern;
+        entries << QString::fromUtf8(entry.second.mid(1)).toUpper() + " (" + pattern + ')';
+    }
+    return "All Formats (" + patterns.join(' ') + ");;" + entries.join(QStringLiteral(";;"))
+           + ";;All Files (*.*)";
 }
 
 const VideoPreset *videoPreset(int level)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <QVector>
 
 #include <map>
@@ -36,6 +37,10 @@ bool catalogueKey(const CatalogueTable &table, const QByteArray &text, int *key)
 // True when "." + suffix, with ASCII letters lower-cased, is an accepted input
 // extension. The suffix is the part of the file name after its last dot.
 bool isAcceptedInputSuffix(const QByteArray &suffix);
+
+// The file dialog's filter: "All Formats" with every accepted extension, one
+// entry per extension in table order, then "All Files (*.*)".
+QString inputFileFilter();
 
 struct VideoPreset
 {

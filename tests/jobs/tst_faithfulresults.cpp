@@ -22,7 +22,6 @@ Q_DECLARE_METATYPE(AVSettings)
 namespace {
 
 constexpr int conversionTimeoutMs = 120000;
-const char damagedFrames[] = "源文件有损坏的帧，已跳过";
 
 bool makeClip(const QString &path, const QStringList &options)
 {
@@ -190,7 +189,7 @@ void TestFaithfulResults::conversion_data()
 
     const QByteArrayList none;
     const QByteArray ok;
-    const QByteArray damaged = "帧解码错误-Error\n";
+    const QByteArray damaged = "源文件有损坏的帧，已跳过\n";
     QTest::newRow("under a second to .wmv")
         << "short.mkv" << chosen(3, -1, -1) << QByteArrayList{"-c:v", "wmv2"} << none << ConvertDone
         << ok << ok << QStringList{"wmv2", "wmav2@44100"} << ok;
@@ -267,7 +266,7 @@ void TestFaithfulResults::conversion()
         QVERIFY(!QFile::exists(QString::fromUtf8(job->partialPath())));
         return;
     }
-    QCOMPARE(reason, warningText.isEmpty() ? QString() : QString::fromUtf8(damagedFrames));
+    QCOMPARE(reason, QString::fromUtf8(warningText).trimmed());
     QByteArray errors;
     QCOMPARE(decodedStreams(QString::fromUtf8(job->outputPath()), &errors), streams);
     QCOMPARE(errors, QByteArray());

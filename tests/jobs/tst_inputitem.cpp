@@ -25,6 +25,9 @@ const QByteArray halfway =
     "printf 'Input #0\\n  Duration: 00:00:10.00, start: 0.000000\\n'\n"
     "printf 'frame=  1 fps=0.0 time=00:00:05.00 bitrate=N/A\\r'\n";
 const QByteArray closingStats = "printf '[libx264 @ 0x1] kb/s:300.5\\n'\n";
+// A job that stops at halfway's position and is done says so.
+const QString halfMade = QStringLiteral("源文件不完整：只转换了前 5.0 秒（共 10.0 秒）");
+const QString damagedFrames = QStringLiteral("源文件有损坏的帧，已跳过");
 
 QString text(const QLabel *label)
 {
@@ -206,11 +209,11 @@ void TestInputItem::endOfJob_data()
     const QByteArray noFile = "没有生成输出文件！\n";
     QTest::newRow("progress and closing stats")
         << halfway + writes + closingStats << ConvertDone << doneText << QByteArray() << 100
-        << QString();
+        << halfMade;
     QTest::newRow("decode error on the way, clean exit with a file")
         << halfway + "sleep 0.3\nprintf 'Error while decoding stream #0:1: Invalid data found "
                      "when processing input\\n'\n" + writes + closingStats
-        << ConvertDone << doneText << QByteArray() << 100 << QStringLiteral("源文件有损坏的帧，已跳过");
+        << ConvertDone << doneText << QByteArray() << 100 << damagedFrames + '\n' + halfMade;
     QTest::newRow("a file without closing stats or a position")
         << writes << ConvertDone << doneText << QByteArray() << 100 << QString();
     QTest::newRow("error marker cut between reads")
@@ -226,7 +229,7 @@ void TestInputItem::endOfJob_data()
         << 50 << QStringLiteral("模糊信息");
     QTest::newRow("output closed, clean exit later")
         << halfway + writes + closingStats + "exec >&- 2>&-\nsleep 0.5\nexit 0" << ConvertDone
-        << doneText << QByteArray() << 100 << QString();
+        << doneText << QByteArray() << 100 << halfMade;
     QTest::newRow("output closed, failing exit later")
         << halfway + writes + closingStats + "exec >&- 2>&-\nsleep 0.5\nexit 1" << ConvertError
         << errorText << vague << 50 << QStringLiteral("模糊信息");
@@ -481,10 +484,10 @@ void TestInputItem::formBuiltLaterShowsTheJobAsItStands_data()
     for (bool during : {false, true}) {
         const char *when = during ? "form dropped during the run" : "no form until the end";
         QTest::addRow("done, %s", when) << writes + closingStats << false << during
-                                        << QStringLiteral("转码完成   ") << 100 << QString();
+                                        << QStringLiteral("转码完成   ") << 100 << halfMade;
         QTest::addRow("done with damaged frames, %s", when)
             << damaged + writes + closingStats << false << during << QStringLiteral("转码完成   ")
-            << 100 << QStringLiteral("源文件有损坏的帧，已跳过");
+            << 100 << damagedFrames + '\n' + halfMade;
         QTest::addRow("failed, %s", when) << writes + closingStats + "exit 1" << false << during
                                           << QStringLiteral("转码错误   ") << 50
                                           << QStringLiteral("模糊信息");

@@ -1,4 +1,5 @@
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -20,9 +21,13 @@ class TestTranscodeJob : public QObject
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void cleanup();
     void cutAnywhere_data();
     void cutAnywhere();
+    void verdict_data();
+    void verdict();
+    void stopDuringReadBack();
 
 private:
     struct Outcome
@@ -34,8 +39,11 @@ private:
     };
     Outcome run(const QByteArray &program);
 
+    void writeProbe(const QByteArray &body);
+
     QTemporaryDir dir;
     QByteArray source;
+    QByteArray savedPath;
 };
 
 namespace {
@@ -84,11 +92,25 @@ void TestTranscodeJob::initTestCase()
     QFile clip(QString::fromUtf8(source));
     QVERIFY(clip.open(QIODevice::WriteOnly));
     clip.write("source");
+    // The read-back's ffprobe is looked up on PATH; a fake one comes first.
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("probe")));
+    savedPath = qgetenv("PATH");
+    qputenv("PATH", dir.filePath(QStringLiteral("probe")).toUtf8() + ':' + savedPath);
+}
+
+void TestTranscodeJob::cleanupTestCase()
+{
+    qputenv("PATH", savedPath);
 }
 
 void TestTranscodeJob::cleanup()
 {
     QCOMPARE(childProcesses().size(), 0);
+}
+
+void TestTranscodeJob::writeProbe(const QByteArray &body)
+{
+    QVERIFY(!writeScript(dir.filePath(QStringLiteral("probe")), QStringLiteral("ffprobe"), body).isEmpty());
 }
 
 void TestTranscodeJob::cutAnywhere_data()
@@ -111,7 +133,8 @@ void TestTranscodeJob::cutAnywhere_data()
     const Case cases[] = {
         {"x264_mp4_mid.log", 0, ConvertDone, "", ""},
         // ffmpeg went on past the damage and exited 0 with a file.
-        {"trunc_half_faststart_mp4.log", 0, ConvertDone, "", "未识别的输入文件格式！\n帧解码错误-Error\n"},
+        {"trunc_half_faststart_mp4.log", 0, ConvertDone, "",
+         "源文件有损坏的帧，已跳过\n源文件不完整：只转换了前 4.9 秒（共 10.0 秒）\n"},
         {"out_dir_missing.log", 1, ConvertError, "文件或文件夹不存在！\n", ""},
     };
     for (const Case &c : cases) {
@@ -200,6 +223,146 @@ void TestTranscodeJob::cutAnywhere()
         QVERIFY2(at >= 0, qPrintable(QStringLiteral("percent %1 out of order").arg(percent)));
         from = at;
     }
+}
+
+void TestTranscodeJob::verdict_data()
+{
+    // The fake transcoder's lines once its output path is known as $out.
+    QTest::addColumn<QByteArray>("transcript");
+    QTest::addColumn<int>("exitStatus");
+    // Video and audio are copied, so the result is read back.
+    QTest::addColumn<bool>("copies");
+    // The fake ffprobe's lines.
+    QTest::addColumn<QByteArray>("probe");
+    QTest::addColumn<int>("state");
+    // The error text of a failed job, the warnings of a done one; %1 stands
+    // for the partial file.
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("outOfSpace");
+
+    const QByteArray whole = "printf '  Duration: 00:00:10.00, start: 0.000000\\n'\n"
+                             "head -c 40000 /dev/zero > \"$out\"\n"
+                             "printf 'frame=250 Lsize=40kB time=00:00:10.00 bitrate=1\\r'\n";
+    const QByteArray none;
+    // A re-encode is never read back: this ffprobe would fail it.
+    const QByteArray unreadable = "exit 1";
+    const QByteArray full = "输出目录磁盘空间不足！\n";
+    const QByteArray copyRefused = "输出格式无法容纳复制的音视频流，请选择其他编码！\n";
+    auto report = [](const char *streams, const char *duration) {
+        return "printf '%s' '{\"streams\": [" + QByteArray(streams) + "], \"format\": {\"duration\": \""
+               + duration + "\"}}'";
+    };
+    const char *bothKnown = "{\"codec_name\": \"h264\"}, {\"codec_name\": \"aac\"}";
+
+    // ffmpeg 5.1 exits 0 when only the file's end did not fit.
+    QTest::newRow("trailer and close fail for want of room, exit 0")
+        << whole + "printf 'Error writing trailer of %s: No space left on device\\n' \"$out\"\n"
+                   "printf 'Error closing file %s: No space left on device\\n' \"$out\"\n"
+        << 0 << false << unreadable << ConvertError << full << true;
+    QTest::newRow("closing the output fails, exit 0")
+        << whole + "printf 'Error closing file %s: Input/output error\\n' \"$out\"\n" << 0 << false
+        << unreadable << ConvertError << QByteArray("模糊信息：Error closing file %1: Input/output error\n")
+        << false;
+    QTest::newRow("a packet not written, exit 0")
+        << whole + "printf 'av_interleaved_write_frame(): Input/output error\\n'\n" << 0 << false
+        << unreadable << ConvertError
+        << QByteArray("模糊信息：av_interleaved_write_frame(): Input/output error\n") << false;
+    QTest::newRow("a line naming the output, exit 0")
+        << whole + "printf '[mp4 @ 0x1] Error writing to %s\\n' \"$out\"\n" << 0 << false << unreadable
+        << ConvertError << QByteArray("模糊信息：Error writing to %1\n") << false;
+    QTest::newRow("a warning naming the output, exit 0")
+        << "printf 'Codec AVOption b (set bitrate (in bits/s)) specified for output file #0 (%s) "
+           "has not been used for any stream.\\n' \"$out\"\n" + whole
+        << 0 << false << unreadable << ConvertDone << none << false;
+    QTest::newRow("the output named in its header only, exit 0")
+        << "printf \"Output #0, mp4, to '%s':\\n\" \"$out\"\n" + whole << 0 << false << unreadable
+        << ConvertDone << none << false;
+    QTest::newRow("disk full during the job, exit 1")
+        << whole + "printf 'av_interleaved_write_frame(): No space left on device\\n'\n" << 1 << false
+        << unreadable << ConvertError << full << true;
+
+    QTest::newRow("copy reads back whole")
+        << whole << 0 << true << report(bothKnown, "10.020000") << ConvertDone << none << false;
+    QTest::newRow("copied stream without a codec")
+        << whole << 0 << true << report("{}, {\"codec_name\": \"ac3\"}", "10.020000") << ConvertError
+        << copyRefused << false;
+    QTest::newRow("copy reads back far longer than its source")
+        << whole << 0 << true << report(bothKnown, "88.000000") << ConvertError << copyRefused << false;
+    QTest::newRow("ffprobe cannot read the copy")
+        << whole << 0 << true << unreadable << ConvertError << copyRefused << false;
+    // What a cut source gave is what the copy must hold.
+    QTest::newRow("copy of a cut source")
+        << QByteArray("printf '  Duration: 00:00:10.00, start: 0.000000\\n'\nprintf x > \"$out\"\n"
+                      "printf 'frame=125 Lsize=20kB time=00:00:05.00 bitrate=1\\r'\n")
+        << 0 << true << report(bothKnown, "5.020000") << ConvertDone
+        << QByteArray("源文件不完整：只转换了前 5.0 秒（共 10.0 秒）\n") << false;
+}
+
+void TestTranscodeJob::verdict()
+{
+    QFETCH(QByteArray, transcript);
+    QFETCH(int, exitStatus);
+    QFETCH(bool, copies);
+    QFETCH(QByteArray, probe);
+    QFETCH(int, state);
+    QFETCH(QByteArray, text);
+    QFETCH(bool, outOfSpace);
+
+    writeProbe(probe);
+    AVSettings settings = makeAVSettings(0, 1, 1);
+    if (copies) {
+        settings.videoCodec = 6;
+        settings.audioCodec = 3;
+    }
+    TranscodeJob job;
+    QCOMPARE(job.setInput(source, settings), ResultOk);
+    QFile::remove(QString::fromUtf8(job.plannedOutputPath()));
+    job.setTranscoderProgram(writeScript(dir.path(), QStringLiteral("verdict"),
+                                         "for a; do out=$a; done\n" + transcript + "exit "
+                                             + QByteArray::number(exitStatus)));
+    QSignalSpy finished(&job, &TranscodeJob::finished);
+    QCOMPARE(job.start(job.plannedOutputPath()), ResultOk);
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(finished.count(), 1);
+
+    QCOMPARE(job.state(), state);
+    QCOMPARE(state == ConvertDone ? job.warningText() : job.errorText(),
+             text.replace("%1", job.partialPath()));
+    QCOMPARE(job.ranOutOfSpace(), outOfSpace);
+    // Whole under the final name, or nothing at all.
+    QVERIFY(!QFile::exists(QString::fromUtf8(job.partialPath())));
+    QCOMPARE(QFile::remove(QString::fromUtf8(job.outputPath())), state == ConvertDone);
+}
+
+// A read-back that hangs (a share that stopped answering) must not keep a
+// cancel waiting, nor end the job after it.
+void TestTranscodeJob::stopDuringReadBack()
+{
+    const QByteArray probing = dir.filePath(QStringLiteral("probing")).toUtf8();
+    writeProbe("touch '" + probing + "'\nexec sleep 30");
+    AVSettings settings = makeAVSettings(0, 1, 1);
+    settings.videoCodec = 6;
+    TranscodeJob job;
+    QCOMPARE(job.setInput(source, settings), ResultOk);
+    job.setTranscoderProgram(writeScript(dir.path(), QStringLiteral("copying"),
+                                         "for a; do out=$a; done\nprintf x > \"$out\""));
+    QSignalSpy finished(&job, &TranscodeJob::finished);
+    QCOMPARE(job.start(job.plannedOutputPath()), ResultOk);
+    QTRY_VERIFY(QFile::exists(QString::fromUtf8(probing)));
+    QCOMPARE(job.state(), ConvertRunning);
+    const QString partial = QString::fromUtf8(job.partialPath());
+    QVERIFY(QFile::exists(partial));
+
+    QCOMPARE(job.stop(), ResultOk);
+    QCOMPARE(job.state(), ConvertCancelled);
+    // The job lives on, its ffprobe does not.
+    QTRY_COMPARE(childProcesses().size(), 0);
+    QVERIFY(!QFile::exists(partial));
+    QVERIFY(!QFile::exists(QString::fromUtf8(job.outputPath())));
+    QCoreApplication::processEvents();
+    QCOMPARE(finished.count(), 0);
+    QCOMPARE(job.state(), ConvertCancelled);
+    QFile::remove(QString::fromUtf8(probing));
 }
 
 QTEST_GUILESS_MAIN(TestTranscodeJob)

@@ -268,7 +268,7 @@ void TestMainWindow::addingChecksEachFile_data()
     QTest::newRow(".rmvb") << "b.rmvb" << true;
     QTest::newRow("Chinese, spaces and a quote") << "我的 \"视频\".mkv" << true;
     QTest::newRow(".txt") << "b.txt" << false;
-    QTest::newRow(".m4v") << "c.m4v" << false;
+    QTest::newRow(".m4v") << "c.m4v" << true;
     QTest::newRow("no dot") << "movie" << false;
     QTest::newRow("non-ASCII capital in suffix") << "d.MKÄ" << false;
 }

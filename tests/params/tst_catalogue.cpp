@@ -47,7 +47,7 @@ void TestCatalogue::secondFillChangesNothing_data()
     QTest::newRow("audioCodecIds") << &audioCodecIds << 4;
     QTest::newRow("resolutions") << &resolutions << 4;
     QTest::newRow("qualityLevels") << &qualityLevels << 4;
-    QTest::newRow("inputExtensions") << &inputExtensions << 8;
+    QTest::newRow("inputExtensions") << &inputExtensions << 21;
 }
 
 void TestCatalogue::secondFillChangesNothing()
@@ -125,7 +125,9 @@ void TestCatalogue::acceptedInput_data()
     QTest::newRow("upper-case mkv") << "Clip.MKV" << true;
     QTest::newRow("mixed-case rmvb") << "clip.RmVb" << true;
     QTest::newRow("two dots, last counts") << "a.mkv.mov" << true;
-    QTest::newRow("webm") << "clip.webm" << false;
+    QTest::newRow("webm") << "clip.webm" << true;
+    QTest::newRow("a camera's upper-case MTS") << "00001.MTS" << true;
+    QTest::newRow("3g2 beside 3gp") << "phone.3G2" << true;
     QTest::newRow("no dot") << "clip" << false;
     QTest::newRow("trailing dot") << "clip." << false;
     QTest::newRow("extension only inside") << "clip.mp4.txt" << false;
@@ -138,7 +140,18 @@ void TestCatalogue::acceptedInput()
     QFETCH(QString, fileName);
     QFETCH(bool, accepted);
 
-    QCOMPARE(isAcceptedInputSuffix(QFileInfo(fileName).suffix().toUtf8()), accepted);
+    const QString suffix = QFileInfo(fileName).suffix();
+    QCOMPARE(isAcceptedInputSuffix(suffix.toUtf8()), accepted);
+
+    // The file dialog offers exactly what is accepted: among all formats and
+    // as an entry of its own, before "All Files".
+    const QStringList entries = inputFileFilter().split(QStringLiteral(";;"));
+    const QString pattern = "*." + suffix.toLower();
+    QVERIFY(entries.first().startsWith(QLatin1String("All Formats (")));
+    QCOMPARE(entries.first().chopped(1).mid(13).split(' ').contains(pattern), accepted);
+    QCOMPARE(entries.contains(suffix.toUpper() + " (" + pattern + ')'), accepted && !suffix.isEmpty());
+    QCOMPARE(entries.size(), int(inputExtensions.size()) + 2);
+    QCOMPARE(entries.last(), QStringLiteral("All Files (*.*)"));
 }
 
 void TestCatalogue::defaultRecord()
