@@ -53,6 +53,12 @@ QJsonObject ConfigFile::read() const
     return document.object();
 }
 
+QString ConfigFile::storedFolder() const
+{
+    const QString stored = read().value(QLatin1String(folderKey)).toString();
+    return stored.isEmpty() ? QString() : QDir::cleanPath(QDir::current().absoluteFilePath(stored));
+}
+
 int ConfigFile::parallelJobs() const
 {
     const QJsonValue value = read().value(QLatin1String(parallelKey));

@@ -21,6 +21,9 @@ public:
     // at its path is not a regular file. A "ParallelJobs" the user wrote is
     // kept.
     int save(const QString &dir) const;
+    // The folder the file names, whether or not it is there; empty when the
+    // file names none.
+    QString storedFolder() const;
     // How many jobs run at once: "ParallelJobs" from 1 to 8; 0 (automatic)
     // when it is missing, 0 or anything else.
     int parallelJobs() const;

@@ -14,8 +14,10 @@
 #include <QMouseEvent>
 #include <QSignalBlocker>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 
+#include "batchendaction.h"
 #include "batchprogresstext.h"
 #include "catalogue.h"
 #include "conversionqueue.h"
@@ -27,6 +29,7 @@
 #include "links.h"
 #include "partialoutput.h"
 #include "picturescale.h"
+#include "queuekeeper.h"
 #include "resultcodes.h"
 #include "runpresence.h"
 #include "styleconstants.h"
@@ -65,7 +68,8 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
-    // Before the list and the rows they follow go.
+    // Before the list and the rows they follow go; the list is saved first.
+    delete keeper;
     delete queue;
     delete rows;
 }
@@ -77,10 +81,14 @@ void MainWindow::initConfig()
     videosDir = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
     inputDialogDir = QFileInfo(videosDir).isDir() ? videosDir : QDir::homePath();
     if (loadConfig(videosDir) != ResultOk) {
+        // A chosen folder that is not there now (an unplugged disk) stays
+        // the user's choice: it is used again once it is back.
+        missingOutputDir = config.storedFolder();
         // A fresh account may have no movies folder yet; without it every
         // first conversion would fail.
         QDir().mkpath(videosDir);
-        saveConfig(videosDir);
+        if (missingOutputDir.isEmpty())
+            saveConfig(videosDir);
     }
     outputDir = videosDir.toUtf8();
     // What a converter that died left behind; a running one's stays.
@@ -128,6 +136,12 @@ void MainWindow::initUi()
     queue = new ConversionQueue(this);
     queue->setDefaultFolder(QStandardPaths::writableLocation(QStandardPaths::MoviesLocation));
     queue->setParallelJobs(config.parallelJobs());
+    keeper = new QueueKeeper(queue, QueueStore::defaultFolder(), this);
+    restoreList();
+    endAction = new BatchEndAction(this);
+    ui.labelEndAction->setText(BatchEndAction::labelText());
+    ui.cboxEndAction->setFocusPolicy(Qt::NoFocus);
+    showEndChoices();
 }
 
 void MainWindow::initConnect()
@@ -149,6 +163,12 @@ void MainWindow::initConnect()
     connect(ui.listInput, &QListWidget::currentItemChanged, this, &MainWindow::curItemChanged);
     connect(ui.applyAll, &QCheckBox::stateChanged, this, &MainWindow::applyAllChanged);
     connect(ui.btnConvertPause, &QPushButton::clicked, this, &MainWindow::btnConvertPause_clicked);
+    connect(endAction, &BatchEndAction::offeredChoicesChanged, this, &MainWindow::showEndChoices);
+    connect(endAction, &BatchEndAction::quitRequested, this, &MainWindow::close);
+    connect(ui.cboxEndAction, qOverload<int>(&QComboBox::activated), this, [this](int index) {
+        endAction->setChoice(BatchEndAction::Choice(ui.cboxEndAction->itemData(index).toInt()));
+    });
+    endAction->probe();
     connect(queue, &ConversionQueue::progressChanged, this, &MainWindow::showBatchProgress);
     connect(queue, &ConversionQueue::pausedChanged, this, &MainWindow::showPaused);
     connect(queue, &ConversionQueue::runEnded, this, &MainWindow::runEnded);
@@ -202,6 +222,7 @@ int MainWindow::saveConfig(const QString &dir) const
 
 void MainWindow::setOutputDirectory(const QString &dir)
 {
+    missingOutputDir.clear();
     outputDir = dir.toUtf8();
     ui.editOutputDir->setText(dir);
     saveConfig(dir);
@@ -228,25 +249,46 @@ void MainWindow::addInputPaths(const QStringList &paths)
 
 int MainWindow::addInputFile(const QByteArray &path)
 {
+    // A new file gets what the bar shows, as the user expects.
+    return listFile(path, currentSettings) ? ResultOk : ResultInvalidArgument;
+}
+
+InputItem *MainWindow::listFile(const QByteArray &path, const AVSettings &settings)
+{
     const QFileInfo info(QString::fromUtf8(path));
     if (path.isEmpty() || !info.exists())
-        return ResultInvalidArgument;
+        return nullptr;
     if (!isInputExtension(asciiLower("." + info.suffix().toUtf8())))
-        return ResultInvalidArgument;
+        return nullptr;
     if (listedPaths.contains(path))
-        return ResultInvalidArgument;
-    // A new file gets what the bar shows, as the user expects.
+        return nullptr;
     InputItem *item = rows->makeItem();
-    if (item->setInputFile(path, currentSettings) != ResultOk) {
+    if (item->setInputFile(path, settings) != ResultOk) {
         delete item;
-        return ResultInvalidArgument;
+        return nullptr;
     }
     rows->append(item);
     queue->append(item->job());
     connect(item, &InputItem::ItemConvertDone, this, &MainWindow::ItemConvertDone);
     connect(item, &InputItem::ItemDelete, this, &MainWindow::ItemDelete);
     listedPaths.insert(path);
-    return ResultOk;
+    return item;
+}
+
+// The list as the last run of the converter left it.
+void MainWindow::restoreList()
+{
+    QStringList vanished;
+    for (const QueueRow &row : keeper->restore(&vanished)) {
+        if (InputItem *item = listFile(row.inputPath, row.settings))
+            item->job()->restoreResult(row.state, row.outputPath, row.errorText, row.warningText);
+    }
+    showRowsListed();
+    if (!vanished.isEmpty()) {
+        QTimer::singleShot(0, this, [this, vanished] {
+            tell(QStringLiteral("以下文件已不存在，已从列表中移除：\n") + vanished.join('\n') + '\n');
+        });
+    }
 }
 
 InputItem *MainWindow::itemAt(int row) const
@@ -315,6 +357,7 @@ void MainWindow::btnInputClear_clicked()
         queue->clear();
         rows->clear();
         listedPaths.clear();
+        keeper->flush();
         setMainState(MainStateEmpty);
         return;
     }
@@ -373,6 +416,10 @@ void MainWindow::startQueue()
 {
     if (ui.listInput->count() == 0)
         return;
+    if (!missingOutputDir.isEmpty()) {
+        tell(QStringLiteral("输出文件夹不存在：\n%1\n本次将转码到：\n%2\n").arg(missingOutputDir, videosDir));
+        missingOutputDir.clear();
+    }
     const int code = queue->start();
     if (code != ResultOk) {
         reportStartFailure(code);
@@ -445,7 +492,10 @@ void MainWindow::runEnded(int reason)
     presence->showEnd(reason == RunFinished, report.succeeded, failed);
     if (cancelQuestion)
         cancelQuestion->close();
-    // A cancel shows its summary, or none when the window closes.
+    // A cancel shows its summary, or none when the window closes. What is to
+    // happen after a batch counts down over the summary.
+    if (reason == RunFinished)
+        QTimer::singleShot(0, endAction, &BatchEndAction::start);
     if (reason == RunFinished || reason == RunStoppedForFolder)
         showSummary();
 }
@@ -490,6 +540,23 @@ void MainWindow::setAllSettings(const AVSettings &settings)
 {
     for (int row = 0; row < ui.listInput->count(); ++row)
         itemAt(row)->setSettings(settings);
+    keeper->changed();
+}
+
+void MainWindow::setRowSettings(InputItem *item, const AVSettings &settings)
+{
+    item->setSettings(settings);
+    keeper->changed();
+}
+
+void MainWindow::showEndChoices()
+{
+    ui.cboxEndAction->clear();
+    for (const BatchEndAction::Choice choice : endAction->offeredChoices()) {
+        ui.cboxEndAction->addItem(BatchEndAction::choiceText(choice), int(choice));
+        if (choice == endAction->choice())
+            ui.cboxEndAction->setCurrentIndex(ui.cboxEndAction->count() - 1);
+    }
 }
 
 void MainWindow::pushSettings()
@@ -500,7 +567,7 @@ void MainWindow::pushSettings()
     }
     if (InputItem *item = currentItem()) {
         ui.listInput->setFocus(Qt::OtherFocusReason);
-        item->setSettings(currentSettings);
+        setRowSettings(item, currentSettings);
     }
 }
 
@@ -573,7 +640,7 @@ void MainWindow::btnQualitySettings_clicked()
     if (ui.applyAll->isChecked())
         setAllSettings(currentSettings);
     else
-        target->setSettings(currentSettings);
+        setRowSettings(target, currentSettings);
 }
 
 void MainWindow::setFreeSpaceFloor(qint64 bytes)

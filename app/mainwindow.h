@@ -10,11 +10,13 @@
 #include "configfile.h"
 #include "ui_mainwindow.h"
 
+class BatchEndAction;
 class CDlgMessage;
 class ConversionQueue;
 class InputItem;
 class InputRows;
 class QListWidgetItem;
+class QueueKeeper;
 class RunPresence;
 class vlcplayer;
 
@@ -85,10 +87,14 @@ private:
     void setOutputDirectory(const QString &dir);
 
     bool isInputExtension(const QByteArray &extension) const;
+    InputItem *listFile(const QByteArray &path, const AVSettings &settings);
+    void restoreList();
     InputItem *itemAt(int row) const;
     InputItem *currentItem() const;
     void removeRows(const QList<InputItem *> &items);
     void setAllSettings(const AVSettings &settings);
+    void setRowSettings(InputItem *item, const AVSettings &settings);
+    void showEndChoices();
     void showRowsListed();
 
     void startQueue();
@@ -127,4 +133,9 @@ private:
     RunPresence *presence = nullptr;
     InputRows *rows = nullptr;
     ConversionQueue *queue = nullptr;
+    QueueKeeper *keeper = nullptr;
+    BatchEndAction *endAction = nullptr;
+    // The output folder conf_main.json names, when it is not there: said
+    // once, at the next start of a batch.
+    QString missingOutputDir;
 };

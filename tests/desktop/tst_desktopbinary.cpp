@@ -96,6 +96,7 @@ void TestDesktopBinary::initTestCase()
                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     qputenv("HOME", work.path().toUtf8());
     qputenv("XDG_CONFIG_HOME", at(QStringLiteral("config")).toUtf8());
+    qputenv("XDG_STATE_HOME", at(QStringLiteral("state")).toUtf8());
     qputenv("XDG_RUNTIME_DIR", at(QStringLiteral("run")).toUtf8());
     QVERIFY(bus.start());
     QVERIFY(bus.startFake({"notifications", "portal", "screensaver", "launcher"}));

@@ -1,8 +1,11 @@
 #include <QLabel>
 #include <QTest>
 
+#include <memory>
+
 #include "conversionqueue.h"
 #include "privatebus.h"
+#include "savedlist.h"
 #include "testsupport.h"
 
 // The window during a run, as the desktop sees it over a real session bus of
@@ -12,6 +15,7 @@ class TestRunPresence : public QObject
     Q_OBJECT
 
 private:
+    std::unique_ptr<FreshSavedList> savedList;
     QTemporaryDir work;
     PrivateBus bus;
 
@@ -43,6 +47,7 @@ void TestRunPresence::initTestCase()
 // A job's go file left by an earlier case would let that job end at once.
 void TestRunPresence::init()
 {
+    savedList.reset(new FreshSavedList);
     const QDir dir(work.path());
     for (const QString &name : dir.entryList({QStringLiteral("*.go")}, QDir::Files))
         QVERIFY(QFile::remove(dir.filePath(name)));

@@ -123,7 +123,9 @@ void TestMainWindowFrame::widgetTree_data()
     row("editOutputDir", "QLineEdit", "frameBottom", QSize(330, 23), QSize(MAX, 23), Mn, F);
     row("btnOutputDir", "QPushButton", "frameBottom", QSize(25, 22), QSize(25, 22), F, F);
     row("btnOutputDir2", "QPushButton", "frameBottom", QSize(25, 22), QSize(25, 22), F, F);
-    row("applyAll", "QCheckBox", "frameBottom", QSize(310, 23), QSize(310, 23), F, F);
+    row("applyAll", "QCheckBox", "frameBottom", QSize(110, 23), QSize(110, 23), F, F);
+    row("labelEndAction", "QLabel", "frameBottom", QSize(0, 23), QSize(MAX, 23), P, P);
+    row("cboxEndAction", "QComboBox", "frameBottom", QSize(90, 23), QSize(90, 23), F, F);
     row("btnConvertStart", "QPushButton", "frameBottom", QSize(310, 59), QSize(310, 59), Mn, F);
 }
 
@@ -177,7 +179,8 @@ void TestMainWindowFrame::layouts_data()
     row("horizontalLayout", 3, zero, {"label", "cboxVContainer", "btnQualitySettings"});
     row("horizontalLayout_3", 3, zero, {"label_2", "cboxVQuality", "<spacer>", "label_5", "cboxAQuality", "<spacer>"});
     row("horizontalLayout_4", 3, zero, {"label_4", "editOutputDir", "btnOutputDir", "btnOutputDir2"});
-    row("verticalLayout_7", 9, zero, {"applyAll", "btnConvertStart"});
+    row("verticalLayout_7", 9, zero, {"hl_runOptions", "btnConvertStart"});
+    row("hl_runOptions", 3, zero, {"applyAll", "<spacer>", "labelEndAction", "cboxEndAction"});
 }
 
 void TestMainWindowFrame::layouts()

@@ -167,6 +167,7 @@ void TestMainWindow::init()
     QDir().mkpath(home);
     qputenv("HOME", home.toUtf8());
     qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_STATE_HOME");
     videos = home + QStringLiteral("/Videos");
     QDir::setCurrent(work->path());
 }
@@ -216,14 +217,15 @@ void TestMainWindow::storedFolderIsUsedAndLeftUntouched()
 void TestMainWindow::unusableConfigIsReplaced_data()
 {
     QTest::addColumn<QByteArray>("content");
-    QTest::newRow("vanished folder") << QByteArray("{\"VideosDir\":\"/nonexistent/gone\"}");
+    // A chosen folder that is not there (an unplugged disk) stays chosen.
+    QTest::newRow("vanished folder, kept") << QByteArray("{\"VideosDir\":\"/nonexistent/gone\"}");
     QTest::newRow("number") << QByteArray("{\"VideosDir\":42}");
     QTest::newRow("empty string") << QByteArray("{\"VideosDir\":\"\"}");
     QTest::newRow("no member") << QByteArray("{\"Other\":\"/tmp\"}");
     QTest::newRow("not an object") << QByteArray("[\"/tmp\"]");
     QTest::newRow("not JSON") << QByteArray("VideosDir=/tmp");
     QTest::newRow("binary") << QByteArray("\x00\xff\xfe{\x01", 5);
-    QTest::newRow("names a file") << QByteArray("{\"VideosDir\":\"conf_main.json\"}");
+    QTest::newRow("names a file, kept") << QByteArray("{\"VideosDir\":\"conf_main.json\"}");
     QTest::newRow("deeply nested") << QByteArray(100000, '[') + QByteArray(100000, ']');
 }
 
@@ -232,8 +234,27 @@ void TestMainWindow::unusableConfigIsReplaced()
     QFETCH(QByteArray, content);
     touch(file(QStringLiteral("conf_main.json")), content);
     MainWindow window;
+    DialogAnswerer answerer;
     QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("editOutputDir"))->text(), videos);
-    QCOMPARE(readConfig(), configFor(videos));
+    const bool kept = QByteArray(QTest::currentDataTag()).endsWith("kept");
+    QCOMPARE(readConfig(), kept ? content : configFor(videos));
+
+    // The videos folder serves this run; a kept choice is named once, when
+    // the first batch starts.
+    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == ResultOk);
+    useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("ok"), succeedingBody()));
+    for (int run = 0; run < 2; ++run) {
+        rowItem(window, 0)->setSettings(makeAVSettings(run, 1, 1));
+        buttonOf(window, "btnConvertStart")->click();
+        QTRY_COMPARE(answerer.texts.filter(QStringLiteral("转码任务完成！")).size(), run + 1);
+    }
+    const QString notice = QStringLiteral("输出文件夹不存在：\n%1\n本次将转码到：\n%2\n")
+                               .arg(QDir::cleanPath(QDir::current().absoluteFilePath(
+                                        QString::fromUtf8(content.mid(14, content.size() - 16)))),
+                                    videos);
+    QCOMPARE(answerer.texts.filter(QStringLiteral("输出文件夹不存在")), kept ? QStringList{notice} : QStringList());
+    QVERIFY(QFileInfo::exists(QString::fromUtf8(rowItem(window, 0)->outputPath())));
+    QVERIFY(rowItem(window, 0)->outputPath().startsWith(videos.toUtf8()));
 }
 
 void TestMainWindow::chosenFolderReplacesOtherMembers()

@@ -4,6 +4,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
 #include <csignal>
 
 #include <unistd.h>
@@ -11,6 +13,7 @@
 #include "clips.h"
 #include "conversionqueue.h"
 #include "partialoutput.h"
+#include "savedlist.h"
 #include "testsupport.h"
 
 // Starts and cancels runs at random moments, and closes windows during runs:
@@ -33,6 +36,7 @@ private slots:
     void killedConverter();
 
 private:
+    std::unique_ptr<FreshSavedList> savedList;
     void listSources(MainWindow &window, const QByteArray &program);
     void checkRows(MainWindow &window, const QByteArray &complete);
     static bool isConverting(MainWindow &window)
@@ -81,6 +85,7 @@ void TestCancelSoak::initTestCase()
 
 void TestCancelSoak::init()
 {
+    savedList.reset(new FreshSavedList);
     QDir::setCurrent(work.path());
     touch(work.filePath(QStringLiteral("conf_main.json")), "{\"VideosDir\":\"" + out.toUtf8() + "\"}");
 }
@@ -195,6 +200,7 @@ void TestCancelSoak::closeDuringRun()
     QFETCH(bool, titleButton);
     QRandomGenerator random(titleButton ? 3 : 5);
     for (int i = 0; i < 10; ++i) {
+        const FreshSavedList ownList;
         auto *window = new MainWindow;
         DialogAnswerer answerer;
         // One at a time, so that the batch is sure to outlast the wait.

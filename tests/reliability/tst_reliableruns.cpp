@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
 #include <limits>
 #include <optional>
 
@@ -13,6 +15,7 @@
 #include "catalogue.h"
 #include "clips.h"
 #include "conversionqueue.h"
+#include "savedlist.h"
 #include "testsupport.h"
 
 // Whole runs through the window with the real ffmpeg, over awkward inputs:
@@ -34,6 +37,7 @@ private slots:
     void oddConfigFiles();
 
 private:
+    std::unique_ptr<FreshSavedList> savedList;
     QString path(const QString &name) const { return work.filePath(name); }
     QMap<QString, QByteArray> checksums(const QStringList &names) const;
     static bool isConverting(MainWindow &window)
@@ -128,6 +132,7 @@ void TestReliableRuns::initTestCase()
 
 void TestReliableRuns::init()
 {
+    savedList.reset(new FreshSavedList);
     QDir::setCurrent(work.path());
     QFile::remove(path(QStringLiteral("conf_main.json")));
 }
