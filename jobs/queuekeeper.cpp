@@ -10,6 +10,9 @@ QueueKeeper::QueueKeeper(ConversionQueue *queue, const QString &folder, QObject 
 {
     connect(queue, &ConversionQueue::listChanged, &store, &QueueStore::changed);
     connect(queue, &ConversionQueue::jobStarted, &store, &QueueStore::changed);
+    // The batch is on the disk before its first end is recorded, however
+    // soon after the files were added it starts.
+    connect(queue, &ConversionQueue::runStarted, &store, &QueueStore::flush);
     connect(queue, &ConversionQueue::jobKeeping, this, &QueueKeeper::jobKeeping);
     connect(queue, &ConversionQueue::jobEnded, this, &QueueKeeper::jobEnded);
 }

@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 
+#include "batchendaction.h"
 #include "catalogue.h"
 #include "clips.h"
 #include "conversionqueue.h"
@@ -143,6 +144,8 @@ private slots:
     void sameBaseNameDoesNotOverwrite();
     void closingDuringRun_data();
     void closingDuringRun();
+    void actionWhenTheBatchEnds_data();
+    void actionWhenTheBatchEnds();
 
     void containerCascade_data();
     void containerCascade();
@@ -733,6 +736,43 @@ void TestMainWindow::closingDuringRun()
     QCOMPARE(answerer.texts.size(), 1);
     // Destroying the window (closed or not) leaves no child behind.
     delete window;
+}
+
+void TestMainWindow::actionWhenTheBatchEnds_data()
+{
+    QTest::addColumn<bool>("cancel");
+    QTest::newRow("a batch that ends by itself quits") << false;
+    QTest::newRow("a cancelled batch does nothing") << true;
+}
+
+// "退出程序" chosen in the window counts down over the summary and closes
+// the window; a cancel never starts it.
+void TestMainWindow::actionWhenTheBatchEnds()
+{
+    QFETCH(bool, cancel);
+    DialogAnswerer answerer;
+    MainWindow window;
+    auto *choices = combo(window, "cboxEndAction");
+    QVERIFY(choices->count() >= 2);
+    QCOMPARE(choices->itemText(0), QStringLiteral("无操作"));
+    QCOMPARE(choices->itemText(1), QStringLiteral("退出程序"));
+    window.findChild<BatchEndAction *>()->setCountdownSeconds(1);
+    emit choices->activated(1);
+    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == ResultOk);
+    useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("slow"),
+                                           "sleep 0.5\n" + succeedingBody()));
+    buttonOf(window, "btnConvertStart")->click();
+    if (cancel) {
+        answerer.answers << true << true;
+        buttonOf(window, "btnConvertStart")->click();
+    }
+    QTRY_VERIFY(!isConverting(window));
+    // The summary, then (the answerer confirming at once) the countdown.
+    QTRY_COMPARE(answerer.texts.size(), 2);
+    QCOMPARE(answerer.texts.at(1).startsWith(QStringLiteral("转码任务已完成")), !cancel);
+    QTRY_COMPARE_WITH_TIMEOUT(window.isVisible(), cancel, 5000);
+    QTest::qWait(cancel ? 1500 : 0);
+    QCOMPARE(window.isVisible(), cancel);
 }
 
 // ------------------------------------------------------------- settings bar
