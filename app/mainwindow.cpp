@@ -18,7 +18,7 @@
 #include <QUrl>
 
 #include "batchendaction.h"
-#include "batchprogresstext.h"
+#include "batchtexts.h"
 #include "catalogue.h"
 #include "conversionqueue.h"
 #include "dlgavsettings.h"
@@ -141,7 +141,7 @@ void MainWindow::initUi()
     endAction = new BatchEndAction(this);
     ui.labelEndAction->setText(BatchEndAction::labelText());
     ui.cboxEndAction->setFocusPolicy(Qt::NoFocus);
-    showEndChoices();
+    endAction->showChoicesIn(ui.cboxEndAction);
 }
 
 void MainWindow::initConnect()
@@ -163,11 +163,7 @@ void MainWindow::initConnect()
     connect(ui.listInput, &QListWidget::currentItemChanged, this, &MainWindow::curItemChanged);
     connect(ui.applyAll, &QCheckBox::stateChanged, this, &MainWindow::applyAllChanged);
     connect(ui.btnConvertPause, &QPushButton::clicked, this, &MainWindow::btnConvertPause_clicked);
-    connect(endAction, &BatchEndAction::offeredChoicesChanged, this, &MainWindow::showEndChoices);
     connect(endAction, &BatchEndAction::quitRequested, this, &MainWindow::close);
-    connect(ui.cboxEndAction, qOverload<int>(&QComboBox::activated), this, [this](int index) {
-        endAction->setChoice(BatchEndAction::Choice(ui.cboxEndAction->itemData(index).toInt()));
-    });
     endAction->probe();
     connect(queue, &ConversionQueue::progressChanged, this, &MainWindow::showBatchProgress);
     connect(queue, &ConversionQueue::pausedChanged, this, &MainWindow::showPaused);
@@ -422,29 +418,12 @@ void MainWindow::startQueue()
     }
     const int code = queue->start();
     if (code != ResultOk) {
-        reportStartFailure(code);
+        tell(startRefusalText(*queue, code));
         return;
     }
     player->pause();
     setMainState(MainStateConverting);
     showBatchProgress();
-}
-
-void MainWindow::reportStartFailure(int code)
-{
-    if (code == ResultNothingPending) {
-        tell(QStringLiteral("没有需要转码的文件。\n点击<添加文件>选择视频文件，或直接<拖拽>文件至窗口内。\n"));
-        return;
-    }
-    if (code == ResultFolderProblem) {
-        tell(queue->folderProblem());
-        return;
-    }
-    QString text = QStringLiteral("启动失败！\n错误码：%1").arg(code);
-    const TranscodeJob *first = queue->findPending(0);
-    if (first && !first->startErrorText().isEmpty())
-        text += '\n' + QString::fromUtf8(first->startErrorText());
-    tell(text);
 }
 
 void MainWindow::ItemConvertDone(InputItem *)
@@ -516,22 +495,7 @@ void MainWindow::stopQueue(bool summary)
 
 void MainWindow::showSummary()
 {
-    const RunReport &report = queue->report();
-    QString text = report.message.isEmpty() ? QStringLiteral("转码任务完成！\n") : report.message;
-    text += QStringLiteral("成功： %1 个\n").arg(report.succeeded);
-    if (report.cancelled > 0)
-        text += QStringLiteral("取消： %1 个\n").arg(report.cancelled);
-    if (!report.failed.isEmpty()) {
-        text += QStringLiteral("失败： %1 个\n").arg(report.failed.size());
-        for (const auto &file : report.failed)
-            text += QStringLiteral("%1 : %2").arg(QString::fromUtf8(file.first), QString::fromUtf8(file.second));
-    }
-    if (!report.warned.isEmpty()) {
-        text += QStringLiteral("提示： %1 个\n").arg(report.warned.size());
-        for (const auto &file : report.warned)
-            text += QStringLiteral("%1 : %2").arg(QString::fromUtf8(file.first), QString::fromUtf8(file.second));
-    }
-    tell(text);
+    tell(runSummaryText(queue->report()));
 }
 
 // ------------------------------------------------------------- settings bar
@@ -549,15 +513,6 @@ void MainWindow::setRowSettings(InputItem *item, const AVSettings &settings)
     keeper->changed();
 }
 
-void MainWindow::showEndChoices()
-{
-    ui.cboxEndAction->clear();
-    for (const BatchEndAction::Choice choice : endAction->offeredChoices()) {
-        ui.cboxEndAction->addItem(BatchEndAction::choiceText(choice), int(choice));
-        if (choice == endAction->choice())
-            ui.cboxEndAction->setCurrentIndex(ui.cboxEndAction->count() - 1);
-    }
-}
 
 void MainWindow::pushSettings()
 {

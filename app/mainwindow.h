@@ -94,13 +94,11 @@ private:
     void removeRows(const QList<InputItem *> &items);
     void setAllSettings(const AVSettings &settings);
     void setRowSettings(InputItem *item, const AVSettings &settings);
-    void showEndChoices();
     void showRowsListed();
 
     void startQueue();
     void stopQueue(bool summary);
     void showSummary();
-    void reportStartFailure(int code);
     void runEnded(int reason);
     void showBatchProgress();
     void showPaused(bool paused);

@@ -27,7 +27,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "batchprogresstext.h"
+#include "batchtexts.h"
 #include "benchsupport.h"
 #include "catalogue.h"
 #include "conversionqueue.h"
@@ -156,8 +156,12 @@ double runLoop(const Vectors &vectors)
     return runSideBySide(vectors, 1);
 }
 
+// Each window starts with a saved list of its own, empty, in the scratch
+// home: the rounds are the same batch each time.
 MainWindow *listedWindow(const QStringList &clips)
 {
+    static int windows = 0;
+    qputenv("XDG_STATE_HOME", QDir::current().filePath(QStringLiteral("state-%1").arg(++windows)).toUtf8());
     auto *window = new MainWindow;
     for (const QString &clip : clips) {
         if (window->addInputFile(clip.toUtf8()) != 0)

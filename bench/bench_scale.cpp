@@ -5,6 +5,7 @@
 // Usage: bench_scale [files] [rounds] [target-seconds target-MB]   (defaults 1000 and 5)
 //        bench_scale perrow SIZE...            the rows in one go
 //        bench_scale perrow-laidout SIZE...    the list shown after each size
+//        bench_scale restore FILES ROUNDS      FILES rows saved by one window, back in the next
 //        bench_scale lengths FILES CLIP        FILES links to a real clip: listed, then
 //                                              their lengths read while a probe times the
 //                                              GUI thread
@@ -12,6 +13,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <memory>
 
 #include "benchsupport.h"
 #include "conversionqueue.h"
@@ -179,6 +182,45 @@ int costPerRow(QList<int> sizes, bool laidOut)
 
 } // namespace
 
+// A window listing `files` files, closed, and a new window that finds them
+// again in the saved list: the new window's construction, with and without
+// the list.
+int restoreList(int files, int rounds)
+{
+    QTemporaryDir work;
+    enterScratchHome(work);
+    const QList<QByteArray> paths = emptyClips(work, files);
+    {
+        MainWindow window;
+        for (const QByteArray &path : paths)
+            addRow(window, path);
+    }
+    std::vector<double> restoredMs, emptyMs;
+    int restored = 0;
+    for (int round = 0; round <= rounds; ++round) {
+        QElapsedTimer clock;
+        clock.start();
+        auto window = std::make_unique<MainWindow>();
+        const double ms = clock.nsecsElapsed() / 1e6;
+        restored = listOf(*window)->count();
+        window.reset();
+        qputenv("XDG_STATE_HOME", work.filePath(QStringLiteral("empty")).toUtf8());
+        clock.start();
+        window = std::make_unique<MainWindow>();
+        const double empty = clock.nsecsElapsed() / 1e6;
+        window.reset();
+        qunsetenv("XDG_STATE_HOME");
+        if (round == 0)
+            continue;
+        restoredMs.push_back(ms);
+        emptyMs.push_back(empty);
+    }
+    std::printf("%d rows back in a new window: median %.1f ms to construct it (target <= 1 s: %s), "
+                "%.1f ms with an empty list; %d rows restored\n",
+                files, median(restoredMs), verdict(median(restoredMs) / 1000, 1), median(emptyMs), restored);
+    return restored == files ? 0 : 1;
+}
+
 // Lists `files` links to one real clip (so every length is really read),
 // then waits for the lengths while a 5 ms timer on the GUI thread
 // records its gaps.
@@ -242,6 +284,8 @@ int main(int argc, char *argv[])
             sizes << std::max(1, size.toInt());
         return costPerRow(sizes.isEmpty() ? QList<int>{200, 1000, 5000, 20000} : sizes, laidOut);
     }
+    if (args.size() == 3 && args.first() == QLatin1String("restore"))
+        return restoreList(args.at(1).toInt(), args.at(2).toInt());
     if (args.size() == 3 && args.first() == QLatin1String("lengths"))
         return readLengths(args.at(1).toInt(), QFileInfo(args.at(2)).absoluteFilePath());
     const int files = args.value(0, QStringLiteral("1000")).toInt();

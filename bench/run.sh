@@ -88,9 +88,9 @@ parallel() {
 }
 
 estimate() {
-    echo "== estimate: 10 equal clips, 8 s of 640x360 each, default settings (mp4)"
+    echo "== estimate: 10 equal clips, 20 s of 640x360 each, default settings (mp4)"
     mkdir -p "$work/equal" "$work/out"
-    for i in $(seq -w 1 10); do clip "$work/equal/clip$i.mkv" "" 8; done
+    for i in $(seq -w 1 10); do clip "$work/equal/clip$i.mkv" "" 20; done
     "$bin/bench_queue" estimate "$work/out" "$work"/equal/clip*.mkv 2>/dev/null
 }
 
@@ -123,6 +123,8 @@ scale() {
     echo "== scale: the cost of a row by the size of the list, offscreen"
     "$bin/bench_scale" perrow 200 1000 5000 20000 2>/dev/null
     "$bin/bench_scale" perrow-laidout 200 1000 5000 20000 2>/dev/null
+    echo "== scale: 5,000 rows saved by one window and back in the next"
+    "$bin/bench_scale" restore 5000 3 2>/dev/null
     echo "== scale: 5,000 links to one 3 s clip listed, their lengths read in the background"
     shortclips
     "$bin/bench_scale" lengths 5000 "$work/short/clip01.mkv" 2>/dev/null

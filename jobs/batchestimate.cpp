@@ -41,5 +41,5 @@ qint64 BatchEstimate::secondsLeft() const
 {
     if (lastMs < firstEstimateMs || speed <= 0)
         return -1;
-    return qint64(std::ceil((totalSeconds - doneSeconds) / speed));
+    return std::llround((totalSeconds - doneSeconds) / speed);
 }

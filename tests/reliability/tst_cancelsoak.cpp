@@ -38,6 +38,7 @@ private slots:
     void restartAfterKill();
 
 private:
+    void startConverter(QProcess &converter, const QStringList &files);
     void listSources(MainWindow &window, const QByteArray &program);
     void checkRows(MainWindow &window, const QByteArray &complete);
     static bool isConverting(MainWindow &window)
@@ -97,6 +98,19 @@ void TestCancelSoak::cleanup()
     QTRY_VERIFY(!hasChildProcesses());
     QDir(out).removeRecursively();
     QDir().mkpath(out);
+}
+
+// A converter of its own, offscreen, converting `files` at once.
+void TestCancelSoak::startConverter(QProcess &converter, const QStringList &files)
+{
+    converter.setWorkingDirectory(work.path());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // The child dies of a signal on purpose; its sanitizers need not report it.
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+    converter.setProcessEnvironment(environment);
+    converter.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    converter.start(QStringLiteral(VANTOR_CHILD_CONVERTER), files);
 }
 
 void TestCancelSoak::listSources(MainWindow &window, const QByteArray &program)
@@ -252,14 +266,7 @@ void TestCancelSoak::killedConverter()
     }
 
     QProcess converter;
-    converter.setWorkingDirectory(work.path());
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    // The child dies of a signal on purpose; its sanitizers need not report it.
-    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
-    converter.setProcessEnvironment(environment);
-    converter.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    converter.start(QStringLiteral(VANTOR_CHILD_CONVERTER), {longSource});
+    startConverter(converter, {longSource});
     QVERIFY(converter.waitForStarted());
     const int pid = int(converter.processId());
 
@@ -309,13 +316,7 @@ void TestCancelSoak::restartAfterKill()
     auto finished = [this] { return QDir(out).entryList({QStringLiteral("Vantor转码-*")}, QDir::Files); };
 
     QProcess converter;
-    converter.setWorkingDirectory(work.path());
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
-    converter.setProcessEnvironment(environment);
-    converter.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    converter.start(QStringLiteral(VANTOR_CHILD_CONVERTER), clips);
+    startConverter(converter, clips);
     QVERIFY(converter.waitForStarted());
     QElapsedTimer waited;
     waited.start();

@@ -15,7 +15,7 @@
 
 #include <memory>
 
-#include "batchprogresstext.h"
+#include "batchtexts.h"
 #include "catalogue.h"
 #include "clips.h"
 #include "conversionqueue.h"
