@@ -1,5 +1,6 @@
 #include "batchendaction.h"
 
+#include <QComboBox>
 #include <QWidget>
 
 #include "countdownnotice.h"
@@ -34,6 +35,22 @@ QString BatchEndAction::choiceText(Choice choice)
 void BatchEndAction::probe()
 {
     power.probe();
+}
+
+void BatchEndAction::showChoicesIn(QComboBox *box)
+{
+    const auto fill = [this, box] {
+        box->clear();
+        for (const Choice choice : offeredChoices()) {
+            box->addItem(choiceText(choice), int(choice));
+            if (choice == chosen)
+                box->setCurrentIndex(box->count() - 1);
+        }
+    };
+    fill();
+    connect(this, &BatchEndAction::offeredChoicesChanged, box, fill);
+    connect(box, qOverload<int>(&QComboBox::activated), this,
+            [this, box](int index) { chosen = Choice(box->itemData(index).toInt()); });
 }
 
 QList<BatchEndAction::Choice> BatchEndAction::offeredChoices() const

@@ -8,6 +8,7 @@
 #include "systempower.h"
 
 class CountdownNotice;
+class QComboBox;
 class QWidget;
 
 // What the converter does when a batch ends by itself, with or without
@@ -39,6 +40,9 @@ public:
     // Asks logind whether sleep and power off are allowed;
     // offeredChoicesChanged() follows, at once when there is no system bus.
     void probe();
+    // Lists the offered choices in the box, as they change, and takes the
+    // user's.
+    void showChoicesIn(QComboBox *box);
     // Nothing and quit always; sleep and power off once logind allows them.
     QList<Choice> offeredChoices() const;
 

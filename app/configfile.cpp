@@ -14,6 +14,8 @@ namespace {
 
 const char fileName[] = "conf_main.json";
 const char folderKey[] = "VideosDir";
+const char parallelKey[] = "ParallelJobs";
+constexpr int mostParallelJobs = 8;
 
 // A symbolic link counts as present even when it points nowhere: it is the
 // user's file and must not be bypassed by one in the configuration folder.
@@ -35,20 +37,38 @@ ConfigFile::ConfigFile()
                + QLatin1Char('/') + QLatin1String(fileName);
 }
 
-int ConfigFile::load(QString &dir) const
+QJsonObject ConfigFile::read() const
 {
     // Opening a FIFO or a device would block or read without end; a link to
     // a regular file is read like the file.
     if (!QFileInfo(filePath).isFile())
-        return ResultUnusable;
+        return {};
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly))
-        return ResultUnusable;
+        return {};
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())
-        return ResultUnusable;
-    const QJsonObject object = document.object();
+        return {};
+    return document.object();
+}
+
+QString ConfigFile::storedFolder() const
+{
+    const QString stored = read().value(QLatin1String(folderKey)).toString();
+    return stored.isEmpty() ? QString() : QDir::cleanPath(QDir::current().absoluteFilePath(stored));
+}
+
+int ConfigFile::parallelJobs() const
+{
+    const QJsonValue value = read().value(QLatin1String(parallelKey));
+    const double jobs = value.toDouble(0);
+    return jobs >= 1 && jobs <= mostParallelJobs && jobs == int(jobs) ? int(jobs) : 0;
+}
+
+int ConfigFile::load(QString &dir) const
+{
+    const QJsonObject object = read();
     if (!object.contains(QLatin1String(folderKey)))
         return ResultUnusable;
     const QString stored = object.value(QLatin1String(folderKey)).toString();
@@ -80,6 +100,8 @@ int ConfigFile::save(const QString &dir) const
         return ResultUnusable;
     QJsonObject object;
     object.insert(QLatin1String(folderKey), dir);
+    if (const int jobs = parallelJobs())
+        object.insert(QLatin1String(parallelKey), jobs);
     file.write(QJsonDocument(object).toJson(QJsonDocument::Compact));
     return file.commit() ? ResultOk : ResultUnusable;
 }

@@ -14,19 +14,22 @@
 #include <QMouseEvent>
 #include <QSignalBlocker>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 
+#include "batchendaction.h"
+#include "batchtexts.h"
 #include "catalogue.h"
+#include "conversionqueue.h"
 #include "dlgavsettings.h"
 #include "dlgmessage.h"
 #include "folderexpander.h"
 #include "inputitem.h"
 #include "inputrows.h"
 #include "links.h"
-#include "outputfolder.h"
-#include "outputnames.h"
 #include "partialoutput.h"
 #include "picturescale.h"
+#include "queuekeeper.h"
 #include "resultcodes.h"
 #include "runpresence.h"
 #include "styleconstants.h"
@@ -65,7 +68,9 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
-    // Before the list it follows goes.
+    // Before the list and the rows they follow go; the list is saved first.
+    delete keeper;
+    delete queue;
     delete rows;
 }
 
@@ -76,10 +81,14 @@ void MainWindow::initConfig()
     videosDir = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
     inputDialogDir = QFileInfo(videosDir).isDir() ? videosDir : QDir::homePath();
     if (loadConfig(videosDir) != ResultOk) {
+        // A chosen folder that is not there now (an unplugged disk) stays
+        // the user's choice: it is used again once it is back.
+        missingOutputDir = config.storedFolder();
         // A fresh account may have no movies folder yet; without it every
         // first conversion would fail.
         QDir().mkpath(videosDir);
-        saveConfig(videosDir);
+        if (missingOutputDir.isEmpty())
+            saveConfig(videosDir);
     }
     outputDir = videosDir.toUtf8();
     // What a converter that died left behind; a running one's stays.
@@ -122,7 +131,17 @@ void MainWindow::initUi()
     ui.cboxVContainer->setFocusPolicy(Qt::NoFocus);
     ui.cboxVQuality->setFocusPolicy(Qt::NoFocus);
     ui.cboxAQuality->setFocusPolicy(Qt::NoFocus);
+    ui.btnConvertPause->hide();
     presence = new RunPresence(this);
+    queue = new ConversionQueue(this);
+    queue->setDefaultFolder(QStandardPaths::writableLocation(QStandardPaths::MoviesLocation));
+    queue->setParallelJobs(config.parallelJobs());
+    keeper = new QueueKeeper(queue, QueueStore::defaultFolder(), this);
+    restoreList();
+    endAction = new BatchEndAction(this);
+    ui.labelEndAction->setText(BatchEndAction::labelText());
+    ui.cboxEndAction->setFocusPolicy(Qt::NoFocus);
+    endAction->showChoicesIn(ui.cboxEndAction);
 }
 
 void MainWindow::initConnect()
@@ -143,6 +162,12 @@ void MainWindow::initConnect()
     connect(ui.listInput, &QListWidget::itemDoubleClicked, this, &MainWindow::ItemDClicked);
     connect(ui.listInput, &QListWidget::currentItemChanged, this, &MainWindow::curItemChanged);
     connect(ui.applyAll, &QCheckBox::stateChanged, this, &MainWindow::applyAllChanged);
+    connect(ui.btnConvertPause, &QPushButton::clicked, this, &MainWindow::btnConvertPause_clicked);
+    connect(endAction, &BatchEndAction::quitRequested, this, &MainWindow::close);
+    endAction->probe();
+    connect(queue, &ConversionQueue::progressChanged, this, &MainWindow::showBatchProgress);
+    connect(queue, &ConversionQueue::pausedChanged, this, &MainWindow::showPaused);
+    connect(queue, &ConversionQueue::runEnded, this, &MainWindow::runEnded);
     auto *terminationSignals = new TerminationSignals(this);
     connect(terminationSignals, &TerminationSignals::received, this, &MainWindow::endForSignal);
 }
@@ -168,6 +193,8 @@ void MainWindow::setMainState(int state)
     ui.btnConvertStart->setText(running ? QStringLiteral("取消转码") : QStringLiteral("开始转码"));
     setScaledStyleSheet(ui.btnConvertStart, QString::fromLatin1(style));
     converting = running;
+    ui.btnConvertPause->setVisible(running);
+    ui.labelBatchProgress->setVisible(running);
     for (QWidget *control : {static_cast<QWidget *>(ui.applyAll),
                              static_cast<QWidget *>(ui.cboxVContainer),
                              static_cast<QWidget *>(ui.btnQualitySettings),
@@ -191,6 +218,7 @@ int MainWindow::saveConfig(const QString &dir) const
 
 void MainWindow::setOutputDirectory(const QString &dir)
 {
+    missingOutputDir.clear();
     outputDir = dir.toUtf8();
     ui.editOutputDir->setText(dir);
     saveConfig(dir);
@@ -207,8 +235,6 @@ bool MainWindow::isInputExtension(const QByteArray &extension) const
 
 void MainWindow::addInputPaths(const QStringList &paths)
 {
-    if (converting)
-        return;
     FolderExpander expander([this](const QString &name) {
         return isInputExtension(asciiLower("." + QFileInfo(name).suffix().toUtf8()));
     });
@@ -219,24 +245,46 @@ void MainWindow::addInputPaths(const QStringList &paths)
 
 int MainWindow::addInputFile(const QByteArray &path)
 {
+    // A new file gets what the bar shows, as the user expects.
+    return listFile(path, currentSettings) ? ResultOk : ResultInvalidArgument;
+}
+
+InputItem *MainWindow::listFile(const QByteArray &path, const AVSettings &settings)
+{
     const QFileInfo info(QString::fromUtf8(path));
     if (path.isEmpty() || !info.exists())
-        return ResultInvalidArgument;
+        return nullptr;
     if (!isInputExtension(asciiLower("." + info.suffix().toUtf8())))
-        return ResultInvalidArgument;
+        return nullptr;
     if (listedPaths.contains(path))
-        return ResultInvalidArgument;
-    // A new file gets what the bar shows, as the user expects.
+        return nullptr;
     InputItem *item = rows->makeItem();
-    if (item->setInputFile(path, currentSettings) != ResultOk) {
+    if (item->setInputFile(path, settings) != ResultOk) {
         delete item;
-        return ResultInvalidArgument;
+        return nullptr;
     }
     rows->append(item);
+    queue->append(item->job());
     connect(item, &InputItem::ItemConvertDone, this, &MainWindow::ItemConvertDone);
     connect(item, &InputItem::ItemDelete, this, &MainWindow::ItemDelete);
     listedPaths.insert(path);
-    return ResultOk;
+    return item;
+}
+
+// The list as the last run of the converter left it.
+void MainWindow::restoreList()
+{
+    QStringList vanished;
+    for (const QueueRow &row : keeper->restore(&vanished)) {
+        if (InputItem *item = listFile(row.inputPath, row.settings))
+            item->job()->restoreResult(row.state, row.outputPath, row.errorText, row.warningText);
+    }
+    showRowsListed();
+    if (!vanished.isEmpty()) {
+        QTimer::singleShot(0, this, [this, vanished] {
+            tell(QStringLiteral("以下文件已不存在，已从列表中移除：\n") + vanished.join('\n') + '\n');
+        });
+    }
 }
 
 InputItem *MainWindow::itemAt(int row) const
@@ -251,14 +299,12 @@ InputItem *MainWindow::currentItem() const
 
 void MainWindow::showRowsListed()
 {
-    if (ui.listInput->count() > 0)
+    if (ui.listInput->count() > 0 && !converting)
         setMainState(MainStateReady);
 }
 
 void MainWindow::btnInputFile_clicked()
 {
-    if (converting)
-        return;
     const QStringList paths = QFileDialog::getOpenFileNames(
         this, QStringLiteral("选择视频文件"), inputDialogDir, inputFileFilter());
     if (!paths.isEmpty())
@@ -270,10 +316,6 @@ void MainWindow::btnInputFile_clicked()
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (converting) {
-        event->ignore();
-        return;
-    }
     if (event->mimeData()->hasUrls())
         event->acceptProposedAction();
     else
@@ -290,28 +332,50 @@ void MainWindow::dropEvent(QDropEvent *event)
     addInputPaths(paths);
 }
 
+// A row that is converting stays; during a run the others may go.
 void MainWindow::ItemDelete(InputItem *item)
 {
-    if (converting)
+    if (item->convertState() == ConvertRunning)
         return;
     if (!ask(QStringLiteral("\n确认删除？\n")))
         return;
-    listedPaths.remove(item->inputPath());
-    rows->remove(item);
-    if (ui.listInput->count() == 0)
-        setMainState(MainStateEmpty);
+    removeRows({item});
 }
 
 void MainWindow::btnInputClear_clicked()
 {
-    if (converting || ui.listInput->count() == 0)
+    if (ui.listInput->count() == 0)
         return;
     if (!ask(QStringLiteral("\n确认清空？\n")))
         return;
-    player->stop();
-    rows->clear();
-    listedPaths.clear();
-    setMainState(MainStateEmpty);
+    if (!converting) {
+        player->stop();
+        queue->clear();
+        rows->clear();
+        listedPaths.clear();
+        keeper->flush();
+        setMainState(MainStateEmpty);
+        return;
+    }
+    QList<InputItem *> idle;
+    for (int row = 0; row < ui.listInput->count(); ++row) {
+        if (itemAt(row)->convertState() != ConvertRunning)
+            idle << itemAt(row);
+    }
+    removeRows(idle);
+}
+
+void MainWindow::removeRows(const QList<InputItem *> &items)
+{
+    for (InputItem *item : items) {
+        // The row may have started converting while the question was open.
+        if (!queue->remove(item->job()))
+            continue;
+        listedPaths.remove(item->inputPath());
+        rows->remove(item);
+    }
+    if (ui.listInput->count() == 0 && !converting)
+        setMainState(MainStateEmpty);
 }
 
 void MainWindow::ItemDClicked(QListWidgetItem *row)
@@ -348,201 +412,90 @@ void MainWindow::startQueue()
 {
     if (ui.listInput->count() == 0)
         return;
-    InputItem *item = findPending(0);
-    if (!item) {
-        tell(QStringLiteral("没有需要转码的文件。\n点击<添加文件>选择视频文件，或直接<拖拽>文件至窗口内。\n"));
-        return;
+    if (!missingOutputDir.isEmpty()) {
+        tell(QStringLiteral("输出文件夹不存在：\n%1\n本次将转码到：\n%2\n").arg(missingOutputDir, videosDir));
+        missingOutputDir.clear();
     }
-    const QString folderProblem = outputFolderProblem(item);
-    if (!folderProblem.isEmpty()) {
-        tell(folderProblem);
-        return;
-    }
-    PartialOutput::removeLeftovers(QString::fromUtf8(outputDir));
-    const int code = startJob(item);
+    const int code = queue->start();
     if (code != ResultOk) {
-        QString text = QStringLiteral("启动失败！\n错误码：%1").arg(code);
-        if (!item->startErrorText().isEmpty())
-            text += '\n' + QString::fromUtf8(item->startErrorText());
-        tell(text);
+        tell(startRefusalText(*queue, code));
         return;
-    }
-    succeededFiles.clear();
-    failedFiles.clear();
-    runItems.clear();
-    endedItems.clear();
-    for (int row = 0; row < ui.listInput->count(); ++row) {
-        if (itemAt(row)->convertState() != ConvertDone)
-            runItems << itemAt(row);
     }
     player->pause();
     setMainState(MainStateConverting);
-    showRunOnDesktop();
+    showBatchProgress();
 }
 
-int MainWindow::startJob(InputItem *item)
+void MainWindow::ItemConvertDone(InputItem *)
 {
-    // A name that is taken on disk (a user's own file, a listed source, an
-    // earlier output) is never replaced: the job gets the next free number.
-    return item->startConvert(uniqueOutputPath(item->plannedOutputPath(), pathIsTaken));
+    showBatchProgress();
 }
 
-void MainWindow::recordResult(InputItem *item)
+void MainWindow::btnConvertPause_clicked()
 {
-    endedItems.insert(item);
-    const QString path = QString::fromUtf8(item->inputPath());
-    const QString error = QString::fromUtf8(item->errorText());
-    if (error.isEmpty()) {
-        succeededFiles.insert(path, QString());
-    } else {
-        failedFiles.insert(path, error);
-    }
+    if (queue->isPaused())
+        queue->resume();
+    else
+        queue->pause();
 }
 
-void MainWindow::ItemConvertDone(InputItem *item)
+void MainWindow::showPaused(bool paused)
 {
-    if (!converting)
+    showPauseButton(paused);
+    presence->showPaused(paused);
+    showBatchProgress();
+}
+
+void MainWindow::showPauseButton(bool paused)
+{
+    setScaledStyleSheet(ui.btnConvertPause,
+                        QString::fromLatin1(paused ? convertResumeStyle : convertPauseStyle));
+    ui.btnConvertPause->setToolTip(paused ? QStringLiteral("继续转码") : QStringLiteral("暂停转码"));
+}
+
+void MainWindow::showBatchProgress()
+{
+    if (!queue->isRunning())
         return;
-    recordResult(item);
-    if (item->ranOutOfSpace()) {
-        stopForFolder(OutputFolder(QString::fromUtf8(outputDir)).message(OutputFolder::NoRoom));
-        return;
-    }
-    for (InputItem *next = findPendingAfter(item); next; next = findPendingAfter(next)) {
-        const QString folderProblem = outputFolderProblem(next);
-        if (!folderProblem.isEmpty()) {
-            stopForFolder(folderProblem);
-            return;
-        }
-        const int code = startJob(next);
-        if (code == ResultOk) {
-            showRunOnDesktop();
-            return;
-        }
-        // A job that cannot start is a failure of this run, not a reason to
-        // leave the run waiting with nothing converting.
-        endedItems.insert(next);
-        QString error = QStringLiteral("启动失败！ 错误码：%1\n").arg(code);
-        if (!next->startErrorText().isEmpty())
-            error += QString::fromUtf8(next->startErrorText()) + '\n';
-        failedFiles.insert(QString::fromUtf8(next->inputPath()), error);
-    }
-    endRun();
+    ui.labelBatchProgress->setText(
+        batchProgressText(queue->share(), queue->secondsLeft(), queue->isPaused()));
+    presence->showProgress(queue->share());
 }
 
-void MainWindow::endRun(const QString &heading)
+void MainWindow::runEnded(int reason)
 {
     setMainState(MainStateReady);
-    showRunOnDesktop();
+    showPauseButton(false);
+    const RunReport &report = queue->report();
+    const int failed = int(report.failed.size());
+    presence->showEnd(reason == RunFinished, report.succeeded, failed);
     if (cancelQuestion)
         cancelQuestion->close();
-    showSummary(heading);
-}
-
-// The output folder cannot take the next job: the run stops, and the rows
-// not converted yet stay as they are, to be converted once there is room.
-void MainWindow::stopForFolder(const QString &problem)
-{
-    runItems = QList<InputItem *>(endedItems.cbegin(), endedItems.cend());
-    endRun(problem + QStringLiteral("已停止转码，未转码的文件仍在列表中等待。\n"));
-}
-
-QString MainWindow::outputFolderProblem(const InputItem *next) const
-{
-    const QString folder = QString::fromUtf8(outputDir);
-    // A fresh account has no movies folder yet; any other folder that is
-    // gone was the user's choice, and is not made again behind their back.
-    if (!QFileInfo(folder).exists()
-        && folder == QStandardPaths::writableLocation(QStandardPaths::MoviesLocation))
-        QDir().mkpath(folder);
-    const qint64 needed = freeSpaceFloor >= 0
-                              ? freeSpaceFloor
-                              : OutputFolder::roomFor(QFileInfo(QString::fromUtf8(next->inputPath())).size());
-    const OutputFolder output(folder);
-    return output.message(output.problem(needed));
+    // A cancel shows its summary, or none when the window closes. What is to
+    // happen after a batch counts down over the summary.
+    if (reason == RunFinished)
+        QTimer::singleShot(0, endAction, &BatchEndAction::start);
+    if (reason == RunFinished || reason == RunStoppedForFolder)
+        showSummary();
 }
 
 void MainWindow::endForSignal(int signal)
 {
     // Cancelled like a confirmed close: partial files go, nothing is asked.
-    if (converting)
-        stopQueue(false);
+    queue->cancel(RunStoppedForSignal);
     QCoreApplication::exit(128 + signal);
 }
 
 void MainWindow::stopQueue(bool summary)
 {
-    // Not converting any more before the jobs stop, so that no late end of a
-    // job can start another one.
-    setMainState(MainStateReady);
-    // Rows that already ended in this run keep their result.
-    for (InputItem *item : qAsConst(runItems)) {
-        if (!endedItems.contains(item))
-            item->stopConvert();
-    }
-    showRunOnDesktop();
-    if (summary) {
+    queue->cancel();
+    if (summary)
         showSummary();
-    } else {
-        runItems.clear();
-        endedItems.clear();
-    }
 }
 
-void MainWindow::showSummary(const QString &heading)
+void MainWindow::showSummary()
 {
-    const int s = succeededFiles.size();
-    const int f = failedFiles.size();
-    const int c = int(runItems.size()) - f - s;
-    QString text = heading.isEmpty() ? QStringLiteral("转码任务完成！\n") : heading;
-    text += QStringLiteral("成功： %1 个\n").arg(s);
-    if (c > 0)
-        text += QStringLiteral("取消： %1 个\n").arg(c);
-    if (f > 0) {
-        text += QStringLiteral("失败： %1 个\n").arg(f);
-        for (auto it = failedFiles.cbegin(); it != failedFiles.cend(); ++it)
-            text += QStringLiteral("%1 : %2").arg(it.key(), it.value());
-    }
-    tell(text);
-    failedFiles.clear();
-    succeededFiles.clear();
-    runItems.clear();
-    endedItems.clear();
-}
-
-// Called where a run starts, where each later job starts and where the run
-// ends, is cancelled or the window closes.
-void MainWindow::showRunOnDesktop()
-{
-    if (!converting) {
-        const int s = succeededFiles.size();
-        const int f = failedFiles.size();
-        presence->showEnd(s + f >= int(runItems.size()), s, f);
-        return;
-    }
-    for (int i = 0; i < runItems.size(); ++i) {
-        if (runItems.at(i)->convertState() == ConvertRunning)
-            presence->showJob(i + 1, int(runItems.size()));
-    }
-}
-
-InputItem *MainWindow::findPending(int row) const
-{
-    for (; row < ui.listInput->count(); ++row) {
-        InputItem *item = itemAt(row);
-        if (item->convertState() != ConvertDone)
-            return item;
-    }
-    return nullptr;
-}
-
-InputItem *MainWindow::findPendingAfter(InputItem *item) const
-{
-    for (int row = 0; row < ui.listInput->count(); ++row) {
-        if (itemAt(row) == item)
-            return findPending(row + 1);
-    }
-    return nullptr;
+    tell(runSummaryText(queue->report()));
 }
 
 // ------------------------------------------------------------- settings bar
@@ -551,7 +504,15 @@ void MainWindow::setAllSettings(const AVSettings &settings)
 {
     for (int row = 0; row < ui.listInput->count(); ++row)
         itemAt(row)->setSettings(settings);
+    keeper->changed();
 }
+
+void MainWindow::setRowSettings(InputItem *item, const AVSettings &settings)
+{
+    item->setSettings(settings);
+    keeper->changed();
+}
+
 
 void MainWindow::pushSettings()
 {
@@ -561,7 +522,7 @@ void MainWindow::pushSettings()
     }
     if (InputItem *item = currentItem()) {
         ui.listInput->setFocus(Qt::OtherFocusReason);
-        item->setSettings(currentSettings);
+        setRowSettings(item, currentSettings);
     }
 }
 
@@ -634,7 +595,12 @@ void MainWindow::btnQualitySettings_clicked()
     if (ui.applyAll->isChecked())
         setAllSettings(currentSettings);
     else
-        target->setSettings(currentSettings);
+        setRowSettings(target, currentSettings);
+}
+
+void MainWindow::setFreeSpaceFloor(qint64 bytes)
+{
+    queue->setFreeSpaceFloor(bytes);
 }
 
 void MainWindow::btnOutputDir_clicked()

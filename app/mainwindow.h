@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QList>
 #include <QMainWindow>
-#include <QMap>
 #include <QPoint>
 #include <QPointer>
 #include <QSet>
@@ -12,16 +10,19 @@
 #include "configfile.h"
 #include "ui_mainwindow.h"
 
+class BatchEndAction;
 class CDlgMessage;
+class ConversionQueue;
 class InputItem;
 class InputRows;
 class QListWidgetItem;
+class QueueKeeper;
 class RunPresence;
 class vlcplayer;
 
 // The one main window: frameless, fixed at 800 x 510, with its own title
-// strip. It owns the input list, the conversion queue, the settings bar and
-// the preview player.
+// strip. It owns the input list and the conversion queue that converts it,
+// the settings bar and the preview player, and wires them to the form.
 class MainWindow final : public QMainWindow
 {
     Q_OBJECT
@@ -43,9 +44,9 @@ public:
     int addInputFile(const QByteArray &path);
     // The free space a job needs in the output folder; by default it
     // follows the source's size (tests set a fixed figure).
-    void setFreeSpaceFloor(qint64 bytes) { freeSpaceFloor = bytes; }
+    void setFreeSpaceFloor(qint64 bytes);
     // Lists dropped, handed-over or command-line paths, folders expanded;
-    // refused silently during a run, like a drop.
+    // during a run they join it, waiting.
     void addInputPaths(const QStringList &paths);
 
 protected:
@@ -86,23 +87,23 @@ private:
     void setOutputDirectory(const QString &dir);
 
     bool isInputExtension(const QByteArray &extension) const;
+    InputItem *listFile(const QByteArray &path, const AVSettings &settings);
+    void restoreList();
     InputItem *itemAt(int row) const;
     InputItem *currentItem() const;
+    void removeRows(const QList<InputItem *> &items);
     void setAllSettings(const AVSettings &settings);
+    void setRowSettings(InputItem *item, const AVSettings &settings);
     void showRowsListed();
-
-    void showRunOnDesktop();
 
     void startQueue();
     void stopQueue(bool summary);
-    void showSummary(const QString &heading = QString());
-    InputItem *findPending(int row) const;
-    InputItem *findPendingAfter(InputItem *item) const;
-    int startJob(InputItem *item);
-    void recordResult(InputItem *item);
-    void endRun(const QString &heading = QString());
-    void stopForFolder(const QString &problem);
-    QString outputFolderProblem(const InputItem *next) const;
+    void showSummary();
+    void runEnded(int reason);
+    void showBatchProgress();
+    void showPaused(bool paused);
+    void showPauseButton(bool paused);
+    void btnConvertPause_clicked();
     void endForSignal(int signal);
 
     void pushSettings();
@@ -116,8 +117,6 @@ private:
     bool converting = false;
     AVSettings defaultSettings{};
     AVSettings currentSettings{};
-    QMap<QString, QString> succeededFiles;
-    QMap<QString, QString> failedFiles;
     vlcplayer *player = nullptr;
     QString videosDir;
     ConfigFile config;
@@ -125,16 +124,16 @@ private:
     QString inputDialogDir;
     bool dragging = false;
     QPoint pressPos;
-    // The rows the current run takes part in (those not done at its start),
-    // and those of them that have ended; the summary counts only these, and
-    // a cancel stops only the others.
-    QList<InputItem *> runItems;
-    QSet<InputItem *> endedItems;
     // The listed sources, so that adding a file does not walk every row.
     QSet<QByteArray> listedPaths;
     // The open "确认取消？" question, closed when the run ends by itself.
     QPointer<CDlgMessage> cancelQuestion;
-    qint64 freeSpaceFloor = -1;
     RunPresence *presence = nullptr;
     InputRows *rows = nullptr;
+    ConversionQueue *queue = nullptr;
+    QueueKeeper *keeper = nullptr;
+    BatchEndAction *endAction = nullptr;
+    // The output folder conf_main.json names, when it is not there: said
+    // once, at the next start of a batch.
+    QString missingOutputDir;
 };

@@ -9,17 +9,39 @@ RunPresence::RunPresence(QWidget *window)
 {
 }
 
-void RunPresence::showJob(int position, int total)
+void RunPresence::showProgress(double share)
 {
-    if (total <= 0)
+    const int shown = qBound(0, int(share * 100), 100);
+    if (running && shown == percent)
         return;
     if (!running) {
         running = true;
+        paused = false;
         plainTitle = window->windowTitle();
         inhibitor.inhibit(windowIdentifier(), QStringLiteral("正在转码"));
     }
-    window->setWindowTitle(QStringLiteral("[%1/%2] %3").arg(position).arg(total).arg(plainTitle));
-    launcher.show(double(position - 1) / total);
+    percent = shown;
+    showTitle();
+    // The same figure as the title's.
+    launcher.show(percent / 100.0);
+}
+
+void RunPresence::showPaused(bool pause)
+{
+    if (!running || pause == paused)
+        return;
+    paused = pause;
+    if (paused)
+        inhibitor.release();
+    else
+        inhibitor.inhibit(windowIdentifier(), QStringLiteral("正在转码"));
+    showTitle();
+}
+
+void RunPresence::showTitle()
+{
+    const QString state = paused ? QStringLiteral("已暂停 ") : QString();
+    window->setWindowTitle(QStringLiteral("[%1%2%] %3").arg(state).arg(percent).arg(plainTitle));
 }
 
 void RunPresence::showEnd(bool finished, int succeeded, int failed)
@@ -27,6 +49,7 @@ void RunPresence::showEnd(bool finished, int succeeded, int failed)
     if (!running)
         return;
     running = false;
+    paused = false;
     window->setWindowTitle(plainTitle);
     if (finished && unwatched())
         notifier.notify(QStringLiteral("转码任务完成"),

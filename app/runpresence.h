@@ -9,9 +9,9 @@
 
 class QWidget;
 
-// A batch run as the rest of the desktop sees it: "[3/10]" before the
-// window's title in the task bar, the finished share on the launcher, no
-// sleep while it lasts, and a notification when it ends unwatched.
+// A batch run as the rest of the desktop sees it: the share done ("[42%]")
+// before the window's title in the task bar and on the launcher, no sleep
+// while it converts, and a notification when it ends unwatched.
 class RunPresence final : public QObject
 {
     Q_OBJECT
@@ -20,9 +20,10 @@ class RunPresence final : public QObject
 public:
     explicit RunPresence(QWidget *window);
 
-    // Job `position` (from 1) of the `total` rows the run takes part in has
-    // started.
-    void showJob(int position, int total);
+    // The run has done `share` (0 to 1) of its work.
+    void showProgress(double share);
+    // A paused run lets the machine sleep, and the title says it waits.
+    void showPaused(bool paused);
     // The run is over; `finished` when each of its rows succeeded or failed
     // (rather than being cancelled).
     void showEnd(bool finished, int succeeded, int failed);
@@ -30,10 +31,13 @@ public:
 private:
     bool unwatched() const;
     QString windowIdentifier() const;
+    void showTitle();
 
     QWidget *window;
     QString plainTitle;
     bool running = false;
+    bool paused = false;
+    int percent = 0;
     SleepInhibitor inhibitor;
     LauncherProgress launcher;
     DesktopNotifier notifier;

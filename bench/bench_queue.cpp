@@ -4,7 +4,11 @@
 // GUI thread measures the stalls during the queue's runs.
 // Usage:
 //   bench_queue compare [--target RATIO] [--target-ms MS] OUTDIR ROUNDS CLIP...
-//   bench_queue parallel OUTDIR ROUNDS CLIP...   one at a time against two at a time
+//                                                the queue (its jobs at once as on this machine)
+//                                                against the better of the loop one and two at a time
+//   bench_queue parallel OUTDIR ROUNDS CLIP...   the loop one, two and three at a time
+//   bench_queue estimate OUTDIR CLIP...          the time left the window shows against the
+//                                                time really left
 //   bench_queue vectors [--target RATIO] OUTDIR ROUNDS CLIP...
 //                                                the vectors as built before their filters
 //                                                against today's, by the plain loop
@@ -13,6 +17,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <memory>
 
@@ -22,8 +27,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "batchtexts.h"
 #include "benchsupport.h"
 #include "catalogue.h"
+#include "conversionqueue.h"
 #include "damagedsource.h"
 #include "mainwindow.h"
 #include "testsupport.h"
@@ -149,8 +156,12 @@ double runLoop(const Vectors &vectors)
     return runSideBySide(vectors, 1);
 }
 
+// Each window starts with a saved list of its own, empty, in the scratch
+// home: the rounds are the same batch each time.
 MainWindow *listedWindow(const QStringList &clips)
 {
+    static int windows = 0;
+    qputenv("XDG_STATE_HOME", QDir::current().filePath(QStringLiteral("state-%1").arg(++windows)).toUtf8());
     auto *window = new MainWindow;
     for (const QString &clip : clips) {
         if (window->addInputFile(clip.toUtf8()) != 0)
@@ -281,10 +292,10 @@ void printComparison(double loop, double queue, int jobs, const Targets &targets
 {
     const double ratio = queue / loop;
     const double msPerJob = (queue - loop) * 1000 / jobs;
-    std::printf("plain loop:         %7.2f s\n", loop);
+    std::printf("better plain loop:  %7.2f s\n", loop);
     std::printf("through the queue:  %7.2f s   ratio %.3f   overhead %.0f ms per job "
-                "(to the last job's end)\n",
-                queue, ratio, msPerJob);
+                "(to the last job's end; %d at once)\n",
+                queue, ratio, msPerJob, ConversionQueue::automaticJobs(QThread::idealThreadCount()));
     if (targets.ratio > 0)
         std::printf("  target: ratio <= %.2f: %s\n", targets.ratio, verdict(ratio, targets.ratio));
     if (targets.msPerJob > 0)
@@ -301,22 +312,26 @@ int compare(const QString &outDir, int rounds, const QStringList &clips, const T
     runLoop(vectors.mid(0, 1));
     runQueue(clips.mid(0, 1), false);
 
-    std::vector<double> loops, queues, summaries, between;
+    std::vector<double> ones, twos, queues, summaries, between;
     QString summary;
     for (int round = 0; round < rounds; ++round) {
-        loops.push_back(runLoop(vectors));
+        ones.push_back(runSideBySide(vectors, 1));
+        twos.push_back(runSideBySide(vectors, 2));
         const QueueRun run = runQueue(clips, false);
         queues.push_back(run.seconds);
         between.insert(between.end(), run.betweenMs.begin(), run.betweenMs.end());
         summaries.push_back(run.summarySeconds);
         summary = run.summary;
-        std::printf("round %d: plain loop %.2f s, queue %.2f s (summary at %.2f s)\n", round + 1,
-                    loops.back(), queues.back(), summaries.back());
+        std::printf("round %d: plain loop one at a time %.2f s, two at a time %.2f s, queue %.2f s "
+                    "(summary at %.2f s)\n",
+                    round + 1, ones.back(), twos.back(), queues.back(), summaries.back());
         std::fflush(stdout);
     }
     const QueueRun probed = runQueue(clips, true);
-    const double loop = median(loops);
+    const double loop = std::min(median(ones), median(twos));
     std::printf("jobs: %d, rounds: %d (medians)\n", int(clips.size()), rounds);
+    std::printf("plain loop, one at a time: %7.2f s; two at a time: %7.2f s\n", median(ones),
+                median(twos));
     printComparison(loop, median(queues), int(clips.size()), targets);
     std::printf("  to the summary:   %7.2f s   ratio %.3f\n", median(summaries),
                 median(summaries) / loop);
@@ -329,25 +344,63 @@ int compare(const QString &outDir, int rounds, const QStringList &clips, const T
     return 0;
 }
 
-// The same vectors by a plain loop, one child at a time and two at a time.
+// The same vectors by a plain loop, one, two and three children at a time.
 int parallel(const QString &outDir, int rounds, const QStringList &clips)
 {
     std::unique_ptr<QTemporaryDir> home(scratchHome(outDir));
     const Vectors vectors = vectorsOf(clips);
     runLoop(vectors.mid(0, 2));
-    std::vector<double> ones, twos;
+    std::vector<double> times[3];
     for (int round = 0; round < rounds; ++round) {
-        ones.push_back(runSideBySide(vectors, 1));
-        twos.push_back(runSideBySide(vectors, 2));
-        std::printf("round %d: one at a time %.2f s, two at a time %.2f s\n", round + 1, ones.back(),
-                    twos.back());
+        for (int width = 1; width <= 3; ++width)
+            times[width - 1].push_back(runSideBySide(vectors, width));
+        std::printf("round %d: one at a time %.2f s, two %.2f s, three %.2f s\n", round + 1,
+                    times[0].back(), times[1].back(), times[2].back());
         std::fflush(stdout);
     }
     std::printf("jobs: %d, rounds: %d (medians), %ld cores online\n", int(clips.size()), rounds,
                 sysconf(_SC_NPROCESSORS_ONLN));
-    std::printf("one at a time:      %7.2f s\n", median(ones));
-    std::printf("two at a time:      %7.2f s   speed-up %.2f\n", median(twos),
-                median(ones) / median(twos));
+    for (int width = 1; width <= 3; ++width)
+        std::printf("%d at a time:        %7.2f s   speed-up %.2f\n", width, median(times[width - 1]),
+                    median(times[0]) / median(times[width - 1]));
+    return 0;
+}
+
+// The time left the window shows, against the time that really was left,
+// from a run of equal clips: at each tenth of the batch done.
+int estimate(const QString &outDir, const QStringList &clips)
+{
+    std::unique_ptr<QTemporaryDir> home(scratchHome(outDir));
+    MainWindow *window = listedWindow(clips);
+    removeOutputs(argumentVectors(*window));
+    auto *queue = window->findChild<ConversionQueue *>();
+    QElapsedTimer clock;
+    ShowAnswerer answerer(clock);
+    // The first estimate shown once each tenth is done: when, and what.
+    std::vector<std::pair<double, qint64>> shown(10, {-1.0, -1});
+    QObject::connect(queue, &ConversionQueue::progressChanged, window, [&] {
+        const int tenth = qBound(0, int(queue->share() * 10), 9);
+        if (shown[tenth].first < 0 && queue->secondsLeft() >= 0)
+            shown[tenth] = {clock.nsecsElapsed() / 1e9, queue->secondsLeft()};
+    });
+    clock.start();
+    buttonOf(*window, "btnConvertStart")->click();
+    while (answerer.texts.isEmpty())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const double end = answerer.lastShownNs / 1e9;
+    checkAllDone(*window);
+    std::printf("jobs: %d, %d at once, run %.2f s\n", int(clips.size()),
+                ConversionQueue::automaticJobs(QThread::idealThreadCount()), end);
+    for (int tenth = 1; tenth < 10; ++tenth) {
+        const auto &[at, left] = shown[tenth];
+        if (at < 0)
+            continue;
+        const double really = end - at;
+        std::printf("%3d %% done at %6.2f s: shown %s, really %.1f s left: error %+.1f %%\n", tenth * 10, at,
+                    qPrintable(batchProgressText(tenth / 10.0, left, false)), really,
+                    (double(left) - really) * 100 / really);
+    }
+    delete window;
     return 0;
 }
 
@@ -506,6 +559,7 @@ int usage()
 {
     std::fprintf(stderr, "usage: bench_queue compare [--target RATIO] [--target-ms MS] OUTDIR ROUNDS CLIP...\n"
                          "       bench_queue parallel OUTDIR ROUNDS CLIP...\n"
+                         "       bench_queue estimate OUTDIR CLIP...\n"
                          "       bench_queue vectors [--target RATIO] OUTDIR ROUNDS CLIP...\n"
                          "       bench_queue chatty ROUNDS WRITER [MB]\n"
                          "       bench_queue damage FILE.ts\n");
@@ -550,6 +604,8 @@ int main(int argc, char *argv[])
                       args.value(2, QStringLiteral("100")).toLongLong());
     if (mode == QLatin1String("parallel") && args.size() >= 3)
         return parallel(absolute(args.mid(0, 1)).first(), args.at(1).toInt(), absolute(args.mid(2)));
+    if (mode == QLatin1String("estimate") && args.size() >= 2)
+        return estimate(absolute(args.mid(0, 1)).first(), absolute(args.mid(1)));
     if (mode != QLatin1String("compare") && mode != QLatin1String("vectors"))
         return usage();
     const Targets targets = takeTargets(args);

@@ -5,10 +5,19 @@
 // Usage: bench_scale [files] [rounds] [target-seconds target-MB]   (defaults 1000 and 5)
 //        bench_scale perrow SIZE...            the rows in one go
 //        bench_scale perrow-laidout SIZE...    the list shown after each size
+//        bench_scale restore FILES ROUNDS      FILES rows saved by one window, back in the next
+//        bench_scale lengths FILES CLIP        FILES links to a real clip: listed, then
+//                                              their lengths read while a probe times the
+//                                              GUI thread
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTimer>
+
+#include <memory>
 
 #include "benchsupport.h"
+#include "conversionqueue.h"
 #include "mainwindow.h"
 #include "testsupport.h"
 
@@ -173,6 +182,97 @@ int costPerRow(QList<int> sizes, bool laidOut)
 
 } // namespace
 
+// A window listing `files` files, closed, and a new window that finds them
+// again in the saved list: the new window's construction, with and without
+// the list.
+int restoreList(int files, int rounds)
+{
+    QTemporaryDir work;
+    enterScratchHome(work);
+    const QList<QByteArray> paths = emptyClips(work, files);
+    {
+        MainWindow window;
+        for (const QByteArray &path : paths)
+            addRow(window, path);
+    }
+    std::vector<double> restoredMs, emptyMs;
+    int restored = 0;
+    for (int round = 0; round <= rounds; ++round) {
+        QElapsedTimer clock;
+        clock.start();
+        auto window = std::make_unique<MainWindow>();
+        const double ms = clock.nsecsElapsed() / 1e6;
+        restored = listOf(*window)->count();
+        window.reset();
+        qputenv("XDG_STATE_HOME", work.filePath(QStringLiteral("empty")).toUtf8());
+        clock.start();
+        window = std::make_unique<MainWindow>();
+        const double empty = clock.nsecsElapsed() / 1e6;
+        window.reset();
+        qunsetenv("XDG_STATE_HOME");
+        if (round == 0)
+            continue;
+        restoredMs.push_back(ms);
+        emptyMs.push_back(empty);
+    }
+    std::printf("%d rows back in a new window: median %.1f ms to construct it (target <= 1 s: %s), "
+                "%.1f ms with an empty list; %d rows restored\n",
+                files, median(restoredMs), verdict(median(restoredMs) / 1000, 1), median(emptyMs), restored);
+    return restored == files ? 0 : 1;
+}
+
+// Lists `files` links to one real clip (so every length is really read),
+// then waits for the lengths while a 5 ms timer on the GUI thread
+// records its gaps.
+int readLengths(int files, const QString &clip)
+{
+    QTemporaryDir work;
+    enterScratchHome(work);
+    QList<QByteArray> paths;
+    for (int i = 0; i < files; ++i) {
+        const QString path = work.filePath(QStringLiteral("clip %1.mkv").arg(i, 5, 10, QLatin1Char('0')));
+        if (!QFile::link(clip, path)) {
+            std::printf("error: cannot link %s\n", qPrintable(path));
+            return 1;
+        }
+        paths << path.toUtf8();
+    }
+    MainWindow window;
+    auto *queue = window.findChild<ConversionQueue *>();
+    QElapsedTimer clock;
+    clock.start();
+    for (const QByteArray &path : paths)
+        addRow(window, path);
+    window.setMainState(MainWindow::MainStateReady);
+    const double addMs = clock.nsecsElapsed() / 1e6;
+    // The list's first layout and paint are the list's own cost.
+    QApplication::processEvents();
+    std::vector<double> gapsMs;
+    qint64 last = clock.nsecsElapsed();
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    probe.setInterval(5);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        gapsMs.push_back((now - last) / 1e6);
+        last = now;
+    });
+    probe.start();
+    while (queue->lengthsPending() > 0)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    probe.stop();
+    const double knownMs = clock.nsecsElapsed() / 1e6;
+    int known = 0;
+    for (int i = 0; i < queue->count(); ++i)
+        known += queue->duration(queue->jobAt(i)) > 0 ? 1 : 0;
+    std::printf("%d files listed in %.1f ms (target <= 1 s: %s); %d lengths known %.0f ms after the "
+                "first was asked; GUI thread meanwhile: longest gap %.1f ms, 99th percentile %.1f ms\n",
+                files, addMs, verdict(addMs / 1000, 1), known, knownMs,
+                gapsMs.empty() ? 0 : *std::max_element(gapsMs.begin(), gapsMs.end()),
+                percentile(gapsMs, 0.99));
+    return known == files ? 0 : 1;
+}
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -184,6 +284,10 @@ int main(int argc, char *argv[])
             sizes << std::max(1, size.toInt());
         return costPerRow(sizes.isEmpty() ? QList<int>{200, 1000, 5000, 20000} : sizes, laidOut);
     }
+    if (args.size() == 3 && args.first() == QLatin1String("restore"))
+        return restoreList(args.at(1).toInt(), args.at(2).toInt());
+    if (args.size() == 3 && args.first() == QLatin1String("lengths"))
+        return readLengths(args.at(1).toInt(), QFileInfo(args.at(2)).absoluteFilePath());
     const int files = args.value(0, QStringLiteral("1000")).toInt();
     const int rounds = args.value(1, QStringLiteral("5")).toInt();
     return listAndClearRounds(files, rounds, args.value(2).toDouble(), args.value(3).toDouble());

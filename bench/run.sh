@@ -2,8 +2,13 @@
 # Builds the benchmarks (Release, no sanitizers) and prints their figures:
 #   batch    10 clips of 30 s through the window's queue against a plain
 #            ffmpeg loop, with the GUI thread's longest stall
-#   short    the same for 20 clips of 3 s, where the time between jobs shows
-#   parallel the 20 short clips by a plain loop, one and two at a time
+#   short    the same for 20 clips of 3 s, where the time between jobs shows,
+#            against the better of the plain loop one and two at a time
+#   medium   the same for 4 clips of 30 s at 1280x720
+#   parallel the short and the medium clips by a plain loop, one, two and
+#            three at a time
+#   estimate the time left the window shows for 10 equal clips, against the
+#            time really left
 #   vectors  the 20 short clips by a plain loop, their vectors as built before
 #            the filters that make every file play against today's
 #   noisy    the same as batch for one damaged clip that floods ffmpeg's output
@@ -12,7 +17,7 @@
 #            memory; the cost of a row at 200 to 20,000 rows
 #   startup  process start to the first painted window, cold and warm
 #   store    the saved list of 5,000 rows: load, a change, a job's end
-# Usage: bench/run.sh [batch|short|parallel|vectors|noisy|chatty|scale|startup|store|all]
+# Usage: bench/run.sh [batch|short|medium|parallel|estimate|vectors|noisy|chatty|scale|startup|store|all]
 # (default all).
 # BUILD_DIR overrides the build tree (default build-bench-release).
 set -euo pipefail
@@ -30,9 +35,9 @@ export QT_QPA_PLATFORM=offscreen
 
 echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, $(lscpu | sed -n 's/^Model name: *//p'), $(ffmpeg -version | head -1 | cut -d' ' -f1-3)"
 
-clip() { # clip PATH [format [seconds]]
+clip() { # clip PATH [format [seconds [size]]]
     local s="${3:-30}"
-    ffmpeg -v error -y -f lavfi -i "testsrc2=duration=$s:size=640x360:rate=25" \
+    ffmpeg -v error -y -f lavfi -i "testsrc2=duration=$s:size=${4:-640x360}:rate=25" \
         -f lavfi -i "sine=frequency=440:duration=$s" \
         -c:v libx264 -preset veryfast -c:a aac -shortest ${2:+-f "$2"} "$1"
 }
@@ -58,11 +63,35 @@ short() {
     "$bin/bench_queue" compare --target 1.02 --target-ms 10 "$work/out" 5 "$work"/short/clip*.mkv 2>/dev/null
 }
 
+mediumclips() {
+    mkdir -p "$work/medium"
+    for i in 1 2 3 4; do
+        [ -f "$work/medium/clip$i.mkv" ] || clip "$work/medium/clip$i.mkv" "" 30 1280x720
+    done
+}
+
+medium() {
+    echo "== medium: 4 clips, 30 s of 1280x720 each, default settings (mp4)"
+    mediumclips
+    mkdir -p "$work/out"
+    "$bin/bench_queue" compare --target 1.02 "$work/out" 3 "$work"/medium/clip*.mkv 2>/dev/null
+}
+
 parallel() {
-    echo "== parallel: the 20 short clips by a plain loop, one and two at a time"
+    echo "== parallel: the 20 short clips by a plain loop, one, two and three at a time"
     shortclips
     mkdir -p "$work/out"
     "$bin/bench_queue" parallel "$work/out" 3 "$work"/short/clip*.mkv 2>/dev/null
+    echo "== parallel: the 4 medium clips by a plain loop, one, two and three at a time"
+    mediumclips
+    "$bin/bench_queue" parallel "$work/out" 3 "$work"/medium/clip*.mkv 2>/dev/null
+}
+
+estimate() {
+    echo "== estimate: 10 equal clips, 20 s of 640x360 each, default settings (mp4)"
+    mkdir -p "$work/equal" "$work/out"
+    for i in $(seq -w 1 10); do clip "$work/equal/clip$i.mkv" "" 20; done
+    "$bin/bench_queue" estimate "$work/out" "$work"/equal/clip*.mkv 2>/dev/null
 }
 
 vectors() {
@@ -94,6 +123,11 @@ scale() {
     echo "== scale: the cost of a row by the size of the list, offscreen"
     "$bin/bench_scale" perrow 200 1000 5000 20000 2>/dev/null
     "$bin/bench_scale" perrow-laidout 200 1000 5000 20000 2>/dev/null
+    echo "== scale: 5,000 rows saved by one window and back in the next"
+    "$bin/bench_scale" restore 5000 3 2>/dev/null
+    echo "== scale: 5,000 links to one 3 s clip listed, their lengths read in the background"
+    shortclips
+    "$bin/bench_scale" lengths 5000 "$work/short/clip01.mkv" 2>/dev/null
     echo "== scale: on Xvfb"
     "$top/tests/xvfb-run.sh" "$bin/bench_scale" 1000 5 2 150 2>/dev/null
 }
@@ -110,7 +144,8 @@ store() {
 }
 
 case "$what" in
-    all) batch; short; parallel; vectors; noisy; chatty; scale; startup; store ;;
-    batch | short | parallel | vectors | noisy | chatty | scale | startup | store) "$what" ;;
-    *) echo "usage: $0 [batch|short|parallel|vectors|noisy|chatty|scale|startup|store|all]" >&2; exit 2 ;;
+    all) batch; short; medium; parallel; estimate; vectors; noisy; chatty; scale; startup; store ;;
+    batch | short | medium | parallel | estimate | vectors | noisy | chatty | scale | startup | store) "$what" ;;
+    *) echo "usage: $0 [batch|short|medium|parallel|estimate|vectors|noisy|chatty|scale|startup|store|all]" >&2
+       exit 2 ;;
 esac

@@ -18,3 +18,7 @@ inline constexpr int ResultEndOfOutput = 102;
 inline constexpr int ResultNothingToStop = 102;
 // A missing source file, or an unusable configuration file.
 inline constexpr int ResultUnusable = -202;
+// A run cannot start: every listed file is done.
+inline constexpr int ResultNothingPending = -105;
+// A run cannot start: the output folder is gone, read-only or full.
+inline constexpr int ResultFolderProblem = -106;

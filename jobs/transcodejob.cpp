@@ -74,7 +74,7 @@ void TranscodeJob::setSettings(const AVSettings &settings)
     command.settings = settings;
     if (currentState == ConvertDone) {
         setState(ConvertWaiting);
-        emit progressChanged(0);
+        setProgress(0);
     }
 }
 
@@ -111,7 +111,7 @@ int TranscodeJob::start(const QByteArray &outputPath)
     pendingPercent = -1;
     lastRefresh.invalidate();
     setState(ConvertRunning);
-    emit progressChanged(0);
+    setProgress(0);
     if (refused) {
         exitTimer->start(0);
     } else {
@@ -141,6 +141,32 @@ int TranscodeJob::stop()
     }
     setState(ConvertCancelled);
     return ResultOk;
+}
+
+void TranscodeJob::pause()
+{
+    if (currentState != ConvertRunning || paused)
+        return;
+    process.pause();
+    paused = true;
+    emit pausedChanged(true);
+}
+
+void TranscodeJob::resume()
+{
+    if (!paused)
+        return;
+    process.resume();
+    paused = false;
+    emit pausedChanged(false);
+}
+
+void TranscodeJob::requeue()
+{
+    if (stop() != ResultOk)
+        return;
+    setState(ConvertWaiting);
+    setProgress(0);
 }
 
 void TranscodeJob::readOutput()
@@ -191,7 +217,7 @@ void TranscodeJob::refreshProgress()
     if (pendingPercent < 0)
         return;
     lastRefresh.start();
-    emit progressChanged(pendingPercent);
+    setProgress(pendingPercent);
     pendingPercent = -1;
 }
 
@@ -235,7 +261,7 @@ void TranscodeJob::readBackFinished(bool readable)
 void TranscodeJob::finishJob(bool done)
 {
     if (done && keepOutput()) {
-        emit progressChanged(100);
+        setProgress(100);
         setState(ConvertDone);
     } else {
         removePartial();
@@ -273,6 +299,7 @@ bool TranscodeJob::partialWritten()
 // free number instead.
 bool TranscodeJob::keepOutput()
 {
+    emit keeping(targetPath);
     const QByteArray kept = renameToFreeName(command.outputPath, targetPath);
     if (!kept.isEmpty()) {
         targetPath = kept;
@@ -290,8 +317,29 @@ void TranscodeJob::removePartial()
         QFile::remove(partial);
 }
 
+void TranscodeJob::setProgress(int percent)
+{
+    shownPercent = percent;
+    emit progressChanged(percent);
+}
+
+void TranscodeJob::restoreResult(int state, const QByteArray &outputPath, const QByteArray &errorText,
+                                 const QByteArray &warningText)
+{
+    if (currentState == ConvertRunning)
+        return;
+    targetPath = outputPath;
+    parser.errorText = state == ConvertError ? errorText : QByteArray();
+    parser.warningText = state == ConvertDone ? warningText : QByteArray();
+    setProgress(state == ConvertDone ? 100 : 0);
+    setState(state);
+}
+
 void TranscodeJob::setState(int code)
 {
+    // A stopped or ended child is held by nothing.
+    if (code != ConvertRunning)
+        paused = false;
     currentState = code;
     emit stateChanged(code);
 }

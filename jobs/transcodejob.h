@@ -53,6 +53,13 @@ public:
     // ffmpeg writes to a partial file; only a job that is done renames it to
     // its final name, so a file under a final name is always complete.
     int stop();
+    // Stops a converting job like stop(), but it is waiting again rather
+    // than cancelled: the run stopped, not the user.
+    void requeue();
+    // Holds the transcoder where it is, and lets it go on.
+    void pause();
+    void resume();
+    bool isPaused() const { return paused; }
 
     int state() const { return currentState; }
     // Changes take effect at the next start.
@@ -86,10 +93,22 @@ public:
     // transcoder behind a job with it.
     void setTranscoderProgram(const QByteArray &program) { programOverride = program; }
 
+    // The progress bar's value, 0 to 100.
+    int progress() const { return shownPercent; }
+    // Shows what an earlier run of the converter left: a done job with the
+    // file it made (and its warnings), a failed one with its reasons, a
+    // cancelled or waiting one. Not while the job runs.
+    void restoreResult(int state, const QByteArray &outputPath, const QByteArray &errorText,
+                       const QByteArray &warningText);
+
 signals:
     // The progress bar's new value, 0 to 100.
     void progressChanged(int percent);
+    // The job is done, and its file is about to take this final name (or
+    // the next free number, when the name is taken meanwhile).
+    void keeping(const QByteArray &outputPath);
     void stateChanged(int state);
+    void pausedChanged(bool paused);
     // The job has ended by itself, done or in error; never on a stop or a
     // failed start. state() and errorText() tell which.
     void finished();
@@ -102,6 +121,7 @@ private slots:
 
 private:
     void setState(int code);
+    void setProgress(int percent);
     void stopWatching();
     void showProgress(int percent);
     void endJob();
@@ -131,6 +151,8 @@ private:
     // A result with a copied stream is read back before it is done.
     OutputReadBack *readBack;
     int currentState = ConvertWaiting;
+    int shownPercent = 0;
+    bool paused = false;
     QByteArray baseName;
     QByteArray sourceExtension;
     QByteArray programOverride;

@@ -45,6 +45,11 @@ public:
     // writing, which it may have created after this returned.
     int stop(const QByteArray &leftover = QByteArray());
 
+    // Stops the child's whole group where it is (SIGSTOP), and lets it go
+    // on (SIGCONT); nothing when no child is there.
+    void pause();
+    void resume();
+
     // Collects a child that has ended, without waiting; true once no child
     // remains.
     bool reapChild();

@@ -170,6 +170,18 @@ void TranscodeProcess::killGroup()
     kill(pid, SIGKILL);
 }
 
+void TranscodeProcess::pause()
+{
+    if (pid > 0)
+        kill(-pid, SIGSTOP);
+}
+
+void TranscodeProcess::resume()
+{
+    if (pid > 0)
+        kill(-pid, SIGCONT);
+}
+
 int TranscodeProcess::readAvailable(char *buffer, int capacity, int *count)
 {
     *count = 0;

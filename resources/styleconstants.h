@@ -13,6 +13,13 @@ inline constexpr char convertStartStyle[] =
 inline constexpr char convertStopStyle[] =
     "QPushButton#btnConvertStart{border-image:url(:/images/images/main_convert_stop.png) 0 0 146 0;}QPushButton#btnConvertStart:hover{border-image:url(:/images/images/main_convert_stop.png) 73 0 73 0;}QPushButton#btnConvertStart:pressed{border-image:url(:/images/images/main_convert_stop.png) 146 0 0 0;}";
 
+// The batch's pause button while the batch runs, and while it is paused.
+inline constexpr char convertPauseStyle[] =
+    "QPushButton#btnConvertPause{border-image: url(:/images/images/main_convert_pause.png) 0 0 64 0;}QPushButton#btnConvertPause:hover{border-image: url(:/images/images/main_convert_pause.png) 32 0 32 0;}QPushButton#btnConvertPause:pressed{border-image: url(:/images/images/main_convert_pause.png) 64 0 0 0;}";
+
+inline constexpr char convertResumeStyle[] =
+    "QPushButton#btnConvertPause{border-image: url(:/images/images/main_convert_resume.png) 0 0 64 0;}QPushButton#btnConvertPause:hover{border-image: url(:/images/images/main_convert_resume.png) 32 0 32 0;}QPushButton#btnConvertPause:pressed{border-image: url(:/images/images/main_convert_resume.png) 64 0 0 0;}";
+
 inline constexpr char playerPlayStyle[] =
     "QPushButton#btnPause{border-image: url(:/images/images/record_start.png) 0 0 64 0;}QPushButton#btnPause:hover{border-image: url(:/images/images/record_start.png) 32 0 32 0;}QPushButton#btnPause:pressed{border-image: url(:/images/images/record_start.png) 64 0 0 0;}";
 

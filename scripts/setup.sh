@@ -7,7 +7,7 @@ packages=(
     build-essential cmake pkg-config
     qtbase5-dev qtbase5-dev-tools qttools5-dev-tools
     libvlc-dev libvlc-bin vlc-plugin-base vlc-plugin-video-output
-    ffmpeg
+    ffmpeg libavformat-dev
     xvfb xauth x11-utils xdotool dbus
     qttranslations5-l10n
     fonts-wqy-microhei fontconfig procps

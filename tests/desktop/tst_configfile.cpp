@@ -59,6 +59,7 @@ void TestConfigFile::init()
     work = new QTemporaryDir;
     qputenv("HOME", work->path().toUtf8());
     qputenv("XDG_CONFIG_HOME", at(QStringLiteral("xdg")).toUtf8());
+    qunsetenv("XDG_STATE_HOME");
     QVERIFY(QDir().mkpath(at(QStringLiteral("cwd"))));
     QDir::setCurrent(at(QStringLiteral("cwd")));
 }

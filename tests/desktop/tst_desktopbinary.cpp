@@ -86,7 +86,7 @@ private slots:
 
     void commandLineListsFilesAndFolders();
     void secondStartHandsItsFilesOver();
-    void runShowsOnTheDesktopAndRefusesHandOvers();
+    void runShowsOnTheDesktopAndTakesHandOvers();
 };
 
 void TestDesktopBinary::initTestCase()
@@ -96,6 +96,7 @@ void TestDesktopBinary::initTestCase()
                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     qputenv("HOME", work.path().toUtf8());
     qputenv("XDG_CONFIG_HOME", at(QStringLiteral("config")).toUtf8());
+    qputenv("XDG_STATE_HOME", at(QStringLiteral("state")).toUtf8());
     qputenv("XDG_RUNTIME_DIR", at(QStringLiteral("run")).toUtf8());
     QVERIFY(bus.start());
     QVERIFY(bus.startFake({"notifications", "portal", "screensaver", "launcher"}));
@@ -165,12 +166,12 @@ void TestDesktopBinary::secondStartHandsItsFilesOver()
     QCOMPARE(first.state(), QProcess::Running);
 }
 
-void TestDesktopBinary::runShowsOnTheDesktopAndRefusesHandOvers()
+void TestDesktopBinary::runShowsOnTheDesktopAndTakesHandOvers()
 {
     QVERIFY(!windowId.isEmpty());
     run(QStringLiteral("xdotool"), {"mousemove", "--window", windowId, QString::number(startButton.x()),
                                    QString::number(startButton.y()), "click", "1"});
-    QTRY_COMPARE_WITH_TIMEOUT(title(), QStringLiteral("[1/4] Vantor视频转换器"), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(title(), QStringLiteral("[0%] Vantor视频转换器"), 20000);
     // Its terminal closes: ignored at start, the hang-up leaves the run going.
     QCOMPARE(kill(pid_t(first.processId()), SIGHUP), 0);
     QTRY_COMPARE(bus.callsOf(QStringLiteral("Inhibit")).size(), 1);
@@ -197,26 +198,28 @@ void TestDesktopBinary::runShowsOnTheDesktopAndRefusesHandOvers()
     touch(at(QStringLiteral("go")));
     QTRY_COMPARE_WITH_TIMEOUT(title(), QStringLiteral("Vantor视频转换器"), 30000);
 
-    const QStringList expected{at(QStringLiteral("cwd/c.avi")), at(QStringLiteral("v/a.mp4")),
-                               at(QStringLiteral("v/sub/b.mkv")), at(QStringLiteral("late.mp4"))};
+    // The file handed over during the run joined it. Jobs side by side may
+    // note their start in either order.
+    QStringList expected{at(QStringLiteral("cwd/c.avi")), at(QStringLiteral("v/a.mp4")),
+                         at(QStringLiteral("v/sub/b.mkv")), at(QStringLiteral("late.mp4")),
+                         at(QStringLiteral("during.mp4"))};
     QStringList sources;
     for (const QString &line : converted()) {
         sources << line.section(QLatin1Char('|'), 0, 0);
         // The program's platform choice is its own, not its children's.
         QCOMPARE(line.section(QLatin1Char('|'), 1), QStringLiteral("unset"));
     }
+    sources.sort();
+    expected.sort();
     QCOMPARE(sources, expected);
 
     QTRY_COMPARE(bus.callsOf(QStringLiteral("Close")).size(), 1);
     QCOMPARE(bus.callsOf(QStringLiteral("Notify")),
              QStringList{QStringLiteral("Vantor视频转换器|0|vantor-converter|转码任务完成|"
-                                        "成功 4 个，失败 0 个||desktop-entry=com.example.vantor_converter|-1")});
+                                        "成功 5 个，失败 0 个||desktop-entry=com.example.vantor_converter|-1")});
     const QStringList updates = bus.callsOf(QStringLiteral("Update"));
-    QCOMPARE(updates.size(), 5);
     QCOMPARE(updates.first(), QStringLiteral("application://com.example.vantor_converter.desktop|progress=0.0000,"
                                              "progress-visible=true"));
-    QCOMPARE(updates.at(3), QStringLiteral("application://com.example.vantor_converter.desktop|progress=0.7500,"
-                                           "progress-visible=true"));
     QCOMPARE(updates.last(), QStringLiteral("application://com.example.vantor_converter.desktop|progress=0.0000,"
                                             "progress-visible=false"));
     QCOMPARE(first.state(), QProcess::Running);

@@ -1,4 +1,5 @@
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -17,6 +18,7 @@
 
 #include "platformchoice.h"
 #include "qttranslation.h"
+#include "savedlist.h"
 #include "singleinstance.h"
 #include "testsupport.h"
 
@@ -60,6 +62,7 @@ class TestStartup : public QObject
 
 private:
     QTemporaryDir work;
+    std::unique_ptr<FreshSavedList> savedList;
 
     QString at(const QString &name) const { return work.filePath(name); }
     QString made(const QString &name)
@@ -92,6 +95,7 @@ private:
 
 private slots:
     void initTestCase();
+    void init();
 
     void platformChoice_data();
     void platformChoice();
@@ -106,6 +110,12 @@ void TestStartup::initTestCase()
     qputenv("HOME", work.path().toUtf8());
     qputenv("XDG_CONFIG_HOME", at(QStringLiteral("config")).toUtf8());
     QDir::setCurrent(work.path());
+}
+
+// Each window starts without the rows the one before left.
+void TestStartup::init()
+{
+    savedList.reset(new FreshSavedList);
 }
 
 void TestStartup::platformChoice_data()

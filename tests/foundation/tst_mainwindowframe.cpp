@@ -106,6 +106,9 @@ void TestMainWindowFrame::widgetTree_data()
     row("frame_addfile", "QFrame", "frame_bk", QSize(467, 46), QSize(MAX, 46), P, F);
     row("btnInputFile", "QPushButton", "frame_addfile", QSize(100, 32), QSize(100, 32), F, F);
     row("btnInputClear", "QPushButton", "frame_addfile", QSize(100, 32), QSize(100, 32), F, F);
+    row("labelBatchProgress", "QLabel", "frame_addfile", QSize(0, 32), QSize(MAX, 32),
+        QSizePolicy::Expanding, F);
+    row("btnConvertPause", "QPushButton", "frame_addfile", QSize(24, 24), QSize(24, 24), F, F);
     row("frameVlc", "QFrame", "frame_bk", QSize(310, 344), unbounded, Mn, Mn);
     row("vlcLabel", "QLabel", "frameVlc", QSize(300, 32), unbounded, P, F);
     row("frameBottom", "QFrame", "frame_bk", none, unbounded, P, P);
@@ -120,7 +123,9 @@ void TestMainWindowFrame::widgetTree_data()
     row("editOutputDir", "QLineEdit", "frameBottom", QSize(330, 23), QSize(MAX, 23), Mn, F);
     row("btnOutputDir", "QPushButton", "frameBottom", QSize(25, 22), QSize(25, 22), F, F);
     row("btnOutputDir2", "QPushButton", "frameBottom", QSize(25, 22), QSize(25, 22), F, F);
-    row("applyAll", "QCheckBox", "frameBottom", QSize(310, 23), QSize(310, 23), F, F);
+    row("applyAll", "QCheckBox", "frameBottom", QSize(110, 23), QSize(110, 23), F, F);
+    row("labelEndAction", "QLabel", "frameBottom", QSize(0, 23), QSize(MAX, 23), P, P);
+    row("cboxEndAction", "QComboBox", "frameBottom", QSize(90, 23), QSize(90, 23), F, F);
     row("btnConvertStart", "QPushButton", "frameBottom", QSize(310, 59), QSize(310, 59), Mn, F);
 }
 
@@ -165,7 +170,8 @@ void TestMainWindowFrame::layouts_data()
     row("vl_topleft", 0, zero, {"stackInput", "frame_addfile"});
     row("verticalLayout_2", 0, zero, {"labelTeach"});
     row("verticalLayout", 0, zero, {"listInput"});
-    row("horizontalLayout_2", 15, QMargins(11, 7, 11, 7), {"btnInputFile", "btnInputClear", "<spacer>"});
+    row("horizontalLayout_2", 15, QMargins(11, 7, 11, 7),
+        {"btnInputFile", "btnInputClear", "labelBatchProgress", "btnConvertPause"});
     row("verticalLayout_5", 0, zero, {"vlcLayout"});
     row("vlcLayout", 0, zero, {"vlcLabel", "vlcplayer"});
     row("horizontalLayout_5", 10, QMargins(0, 3, 0, 3), {"verticalLayout_4", "verticalLayout_7"});
@@ -173,7 +179,8 @@ void TestMainWindowFrame::layouts_data()
     row("horizontalLayout", 3, zero, {"label", "cboxVContainer", "btnQualitySettings"});
     row("horizontalLayout_3", 3, zero, {"label_2", "cboxVQuality", "<spacer>", "label_5", "cboxAQuality", "<spacer>"});
     row("horizontalLayout_4", 3, zero, {"label_4", "editOutputDir", "btnOutputDir", "btnOutputDir2"});
-    row("verticalLayout_7", 9, zero, {"applyAll", "btnConvertStart"});
+    row("verticalLayout_7", 9, zero, {"hl_runOptions", "btnConvertStart"});
+    row("hl_runOptions", 3, zero, {"applyAll", "<spacer>", "labelEndAction", "cboxEndAction"});
 }
 
 void TestMainWindowFrame::layouts()

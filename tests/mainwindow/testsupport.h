@@ -92,7 +92,7 @@ inline QByteArray writeFakeTranscoder(const QString &dir, const QString &name, c
 inline QByteArray succeedingBody()
 {
     return "printf '  Duration: 00:00:10.00, start: 0.000000\\n'\n"
-           "printf 'frame=1 time=00:00:05.00 bitrate=1\\r'\n"
+           "printf 'frame=1 time=00:00:10.00 bitrate=1\\r'\n"
            "printf 'converted' > \"$out\"\n"
            "printf '[libx264 @ 0x1] kb/s:100.00\\n'\n";
 }

@@ -16,8 +16,10 @@
 #include <functional>
 #include <memory>
 
+#include "batchendaction.h"
 #include "catalogue.h"
 #include "clips.h"
+#include "conversionqueue.h"
 #include "dlgavsettings.h"
 #include "styleconstants.h"
 #include "testsupport.h"
@@ -125,7 +127,7 @@ private slots:
     void addingChecksEachFile();
     void addingByDialog();
     void droppingRefusesWhatIsNotAVideo();
-    void refusedDuringRun();
+    void listChangesDuringRun();
     void deleteAndClearAskFirst_data();
     void deleteAndClearAskFirst();
 
@@ -142,6 +144,8 @@ private slots:
     void sameBaseNameDoesNotOverwrite();
     void closingDuringRun_data();
     void closingDuringRun();
+    void actionWhenTheBatchEnds_data();
+    void actionWhenTheBatchEnds();
 
     void containerCascade_data();
     void containerCascade();
@@ -166,6 +170,7 @@ void TestMainWindow::init()
     QDir().mkpath(home);
     qputenv("HOME", home.toUtf8());
     qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_STATE_HOME");
     videos = home + QStringLiteral("/Videos");
     QDir::setCurrent(work->path());
 }
@@ -215,14 +220,15 @@ void TestMainWindow::storedFolderIsUsedAndLeftUntouched()
 void TestMainWindow::unusableConfigIsReplaced_data()
 {
     QTest::addColumn<QByteArray>("content");
-    QTest::newRow("vanished folder") << QByteArray("{\"VideosDir\":\"/nonexistent/gone\"}");
+    // A chosen folder that is not there (an unplugged disk) stays chosen.
+    QTest::newRow("vanished folder, kept") << QByteArray("{\"VideosDir\":\"/nonexistent/gone\"}");
     QTest::newRow("number") << QByteArray("{\"VideosDir\":42}");
     QTest::newRow("empty string") << QByteArray("{\"VideosDir\":\"\"}");
     QTest::newRow("no member") << QByteArray("{\"Other\":\"/tmp\"}");
     QTest::newRow("not an object") << QByteArray("[\"/tmp\"]");
     QTest::newRow("not JSON") << QByteArray("VideosDir=/tmp");
     QTest::newRow("binary") << QByteArray("\x00\xff\xfe{\x01", 5);
-    QTest::newRow("names a file") << QByteArray("{\"VideosDir\":\"conf_main.json\"}");
+    QTest::newRow("names a file, kept") << QByteArray("{\"VideosDir\":\"conf_main.json\"}");
     QTest::newRow("deeply nested") << QByteArray(100000, '[') + QByteArray(100000, ']');
 }
 
@@ -231,8 +237,27 @@ void TestMainWindow::unusableConfigIsReplaced()
     QFETCH(QByteArray, content);
     touch(file(QStringLiteral("conf_main.json")), content);
     MainWindow window;
+    DialogAnswerer answerer;
     QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("editOutputDir"))->text(), videos);
-    QCOMPARE(readConfig(), configFor(videos));
+    const bool kept = QByteArray(QTest::currentDataTag()).endsWith("kept");
+    QCOMPARE(readConfig(), kept ? content : configFor(videos));
+
+    // The videos folder serves this run; a kept choice is named once, when
+    // the first batch starts.
+    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == ResultOk);
+    useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("ok"), succeedingBody()));
+    for (int run = 0; run < 2; ++run) {
+        rowItem(window, 0)->setSettings(makeAVSettings(run, 1, 1));
+        buttonOf(window, "btnConvertStart")->click();
+        QTRY_COMPARE(answerer.texts.filter(QStringLiteral("转码任务完成！")).size(), run + 1);
+    }
+    const QString notice = QStringLiteral("输出文件夹不存在：\n%1\n本次将转码到：\n%2\n")
+                               .arg(QDir::cleanPath(QDir::current().absoluteFilePath(
+                                        QString::fromUtf8(content.mid(14, content.size() - 16)))),
+                                    videos);
+    QCOMPARE(answerer.texts.filter(QStringLiteral("输出文件夹不存在")), kept ? QStringList{notice} : QStringList());
+    QVERIFY(QFileInfo::exists(QString::fromUtf8(rowItem(window, 0)->outputPath())));
+    QVERIFY(rowItem(window, 0)->outputPath().startsWith(videos.toUtf8()));
 }
 
 void TestMainWindow::chosenFolderReplacesOtherMembers()
@@ -328,27 +353,41 @@ void TestMainWindow::droppingRefusesWhatIsNotAVideo()
     QCOMPARE(window.findChild<QStackedWidget *>(QStringLiteral("stackInput"))->currentIndex(), 1);
 }
 
-void TestMainWindow::refusedDuringRun()
+// Files join a running batch, waiting; rows not converting can go; the
+// converting row and the settings stay as they are.
+void TestMainWindow::listChangesDuringRun()
 {
     MainWindow window;
     DialogAnswerer answerer;
+    window.findChild<ConversionQueue *>()->setParallelJobs(1);
     QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == ResultOk);
-    useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("stall"), stallingBody()));
+    const QByteArray stall = writeFakeTranscoder(work->path(), QStringLiteral("stall"), stallingBody());
+    useProgram(window, stall);
     buttonOf(window, "btnConvertStart")->click();
     QVERIFY(isConverting(window));
 
     drop(window, {QUrl::fromLocalFile(listed(QStringLiteral("b.mp4")))});
-    buttonOf(window, "btnInputClear")->click();
+    window.addInputPaths({listed(QStringLiteral("c.mp4"))});
+    QCOMPARE(listOf(window)->count(), 3);
+    useProgram(window, stall);
     emit rowItem(window, 0)->ItemDelete(rowItem(window, 0));
-    buttonOf(window, "btnInputFile")->click();
-    QCOMPARE(listOf(window)->count(), 1);
     QVERIFY(answerer.texts.isEmpty());
+    emit rowItem(window, 1)->ItemDelete(rowItem(window, 1));
+    QCOMPARE(listOf(window)->count(), 2);
+    QCOMPARE(rowItem(window, 1)->inputPath(), file(QStringLiteral("c.mp4")).toUtf8());
+    QCOMPARE(rowItem(window, 1)->convertState(), ConvertWaiting);
     for (const char *name : {"cboxVContainer", "cboxVQuality", "cboxAQuality"})
         QVERIFY(!combo(window, name)->isEnabled());
 
+    buttonOf(window, "btnInputClear")->click();
+    QCOMPARE(listOf(window)->count(), 1);
+    QCOMPARE(rowItem(window, 0)->convertState(), ConvertRunning);
+    QVERIFY(isConverting(window));
+
     answerer.answers << true << true;
     buttonOf(window, "btnConvertStart")->click();
-    QTRY_COMPARE(answerer.texts.size(), 2);
+    QTRY_COMPARE(answerer.texts.size(), 4);
+    QCOMPARE(answerer.texts.at(3), QStringLiteral("转码任务完成！\n成功： 0 个\n取消： 1 个\n"));
 }
 
 void TestMainWindow::deleteAndClearAskFirst_data()
@@ -677,24 +716,64 @@ void TestMainWindow::closingDuringRun()
     QFETCH(bool, confirm);
     DialogAnswerer answerer;
     auto *window = new MainWindow;
-    QVERIFY(window->addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == ResultOk);
-    QVERIFY(window->addInputFile(listed(QStringLiteral("b.mp4")).toUtf8()) == ResultOk);
+    window->findChild<ConversionQueue *>()->setParallelJobs(2);
+    for (const char *name : {"a.mp4", "b.mp4", "c.mp4"})
+        QVERIFY(window->addInputFile(listed(QLatin1String(name)).toUtf8()) == ResultOk);
     window->setMainState(MainWindow::MainStateReady);
     useProgram(*window, writeFakeTranscoder(work->path(), QStringLiteral("stall"), stallingBody()));
     buttonOf(*window, "btnConvertStart")->click();
-    QVERIFY(hasChildProcesses());
+    QTRY_COMPARE(childProcesses().size(), 2);
 
     answerer.answers << confirm;
     buttonOf(*window, "btnTopClose")->click();
     QCOMPARE(answerer.texts, QStringList{QStringLiteral("正在转码中，确认关闭？\n未完成的压缩任务将会取消。\n")});
     QCOMPARE(window->isVisible(), !confirm);
-    QCOMPARE(rowItem(*window, 0)->convertState(), confirm ? ConvertCancelled : ConvertRunning);
-    QCOMPARE(rowItem(*window, 1)->convertState(), confirm ? ConvertCancelled : ConvertWaiting);
+    for (int row = 0; row < 2; ++row)
+        QCOMPARE(rowItem(*window, row)->convertState(), confirm ? ConvertCancelled : ConvertRunning);
+    QCOMPARE(rowItem(*window, 2)->convertState(), confirm ? ConvertCancelled : ConvertWaiting);
     QTRY_COMPARE(hasChildProcesses(), !confirm);
     QTest::qWait(100);
     QCOMPARE(answerer.texts.size(), 1);
     // Destroying the window (closed or not) leaves no child behind.
     delete window;
+}
+
+void TestMainWindow::actionWhenTheBatchEnds_data()
+{
+    QTest::addColumn<bool>("cancel");
+    QTest::newRow("a batch that ends by itself quits") << false;
+    QTest::newRow("a cancelled batch does nothing") << true;
+}
+
+// "退出程序" chosen in the window counts down over the summary and closes
+// the window; a cancel never starts it.
+void TestMainWindow::actionWhenTheBatchEnds()
+{
+    QFETCH(bool, cancel);
+    DialogAnswerer answerer;
+    MainWindow window;
+    auto *choices = combo(window, "cboxEndAction");
+    QVERIFY(choices->count() >= 2);
+    QCOMPARE(choices->itemText(0), QStringLiteral("无操作"));
+    QCOMPARE(choices->itemText(1), QStringLiteral("退出程序"));
+    window.findChild<BatchEndAction *>()->setCountdownSeconds(1);
+    emit choices->activated(1);
+    QVERIFY(window.addInputFile(listed(QStringLiteral("a.mp4")).toUtf8()) == ResultOk);
+    useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("slow"),
+                                           "sleep 0.5\n" + succeedingBody()));
+    buttonOf(window, "btnConvertStart")->click();
+    if (cancel) {
+        answerer.answers << true << true;
+        buttonOf(window, "btnConvertStart")->click();
+    }
+    QTRY_VERIFY(!isConverting(window));
+    // The summary and, over it, the countdown (the answerer confirms it at
+    // once); after a cancel, the question and the summary.
+    QTRY_COMPARE(answerer.texts.size(), 2);
+    QCOMPARE(answerer.texts.filter(QStringLiteral("转码任务已完成，")).size(), cancel ? 0 : 1);
+    QTRY_COMPARE_WITH_TIMEOUT(window.isVisible(), cancel, 5000);
+    QTest::qWait(cancel ? 1500 : 0);
+    QCOMPARE(window.isVisible(), cancel);
 }
 
 // ------------------------------------------------------------- settings bar

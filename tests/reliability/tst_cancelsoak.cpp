@@ -1,15 +1,20 @@
+#include <QElapsedTimer>
 #include <QProgressBar>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
 #include <csignal>
 
 #include <unistd.h>
 
 #include "clips.h"
+#include "conversionqueue.h"
 #include "partialoutput.h"
+#include "savedlist.h"
 #include "testsupport.h"
 
 // Starts and cancels runs at random moments, and closes windows during runs:
@@ -30,8 +35,10 @@ private slots:
     void closeDuringRun();
     void killedConverter_data();
     void killedConverter();
+    void restartAfterKill();
 
 private:
+    void startConverter(QProcess &converter, const QStringList &files);
     void listSources(MainWindow &window, const QByteArray &program);
     void checkRows(MainWindow &window, const QByteArray &complete);
     static bool isConverting(MainWindow &window)
@@ -45,6 +52,7 @@ private:
     QByteArray ffmpeg;
     QString out;
     QString longSource;
+    std::unique_ptr<FreshSavedList> savedList;
 };
 
 namespace {
@@ -80,6 +88,7 @@ void TestCancelSoak::initTestCase()
 
 void TestCancelSoak::init()
 {
+    savedList.reset(new FreshSavedList);
     QDir::setCurrent(work.path());
     touch(work.filePath(QStringLiteral("conf_main.json")), "{\"VideosDir\":\"" + out.toUtf8() + "\"}");
 }
@@ -89,6 +98,19 @@ void TestCancelSoak::cleanup()
     QTRY_VERIFY(!hasChildProcesses());
     QDir(out).removeRecursively();
     QDir().mkpath(out);
+}
+
+// A converter of its own, offscreen, converting `files` at once.
+void TestCancelSoak::startConverter(QProcess &converter, const QStringList &files)
+{
+    converter.setWorkingDirectory(work.path());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // The child dies of a signal on purpose; its sanitizers need not report it.
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+    converter.setProcessEnvironment(environment);
+    converter.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    converter.start(QStringLiteral(VANTOR_CHILD_CONVERTER), files);
 }
 
 void TestCancelSoak::listSources(MainWindow &window, const QByteArray &program)
@@ -194,8 +216,11 @@ void TestCancelSoak::closeDuringRun()
     QFETCH(bool, titleButton);
     QRandomGenerator random(titleButton ? 3 : 5);
     for (int i = 0; i < 10; ++i) {
+        const FreshSavedList ownList;
         auto *window = new MainWindow;
         DialogAnswerer answerer;
+        // One at a time, so that the batch is sure to outlast the wait.
+        window->findChild<ConversionQueue *>()->setParallelJobs(1);
         listSources(*window, fake);
         buttonOf(*window, "btnConvertStart")->click();
         QTest::qWait(int(random.bounded(1200)));
@@ -241,14 +266,7 @@ void TestCancelSoak::killedConverter()
     }
 
     QProcess converter;
-    converter.setWorkingDirectory(work.path());
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    // The child dies of a signal on purpose; its sanitizers need not report it.
-    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
-    converter.setProcessEnvironment(environment);
-    converter.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    converter.start(QStringLiteral(VANTOR_CHILD_CONVERTER), {longSource});
+    startConverter(converter, {longSource});
     QVERIFY(converter.waitForStarted());
     const int pid = int(converter.processId());
 
@@ -280,6 +298,59 @@ void TestCancelSoak::killedConverter()
     touch(live);
     { MainWindow next; }
     QCOMPARE(partials(), QStringList{QFileInfo(live).fileName()});
+}
+
+// A converter killed after some files of its batch: the next start lists the
+// batch as it was, the finished files done with their outputs, and converts
+// only the rest; nothing is converted twice and no "(2)" copy appears.
+void TestCancelSoak::restartAfterKill()
+{
+    QStringList clips;
+    for (int i = 1; i <= 6; ++i) {
+        clips << work.filePath(QStringLiteral("第%1集.mkv").arg(i));
+        QVERIFY(makeTestClip(clips.last(), 6));
+    }
+    // One at a time, so that the kill comes between ends.
+    touch(work.filePath(QStringLiteral("conf_main.json")),
+          "{\"VideosDir\":\"" + out.toUtf8() + "\",\"ParallelJobs\":1}");
+    auto finished = [this] { return QDir(out).entryList({QStringLiteral("Vantor转码-*")}, QDir::Files); };
+
+    QProcess converter;
+    startConverter(converter, clips);
+    QVERIFY(converter.waitForStarted());
+    QElapsedTimer waited;
+    waited.start();
+    while (finished().size() < 2 && waited.elapsed() < 60000)
+        QTest::qWait(2);
+    QCOMPARE(kill(pid_t(converter.processId()), SIGKILL), 0);
+    QVERIFY(converter.waitForFinished(30000));
+    QTRY_VERIFY(!hasChildProcesses());
+    const QStringList before = finished();
+    QVERIFY2(before.size() < clips.size(), "the batch ended before the kill");
+
+    MainWindow window;
+    DialogAnswerer answerer;
+    QCOMPARE(listOf(window)->count(), clips.size());
+    int done = 0;
+    for (int row = 0; row < clips.size(); ++row) {
+        InputItem *item = rowItem(window, row);
+        QCOMPARE(QString::fromUtf8(item->inputPath()), clips.at(row));
+        QVERIFY(item->convertState() == ConvertDone || item->convertState() == ConvertWaiting);
+        if (item->convertState() == ConvertDone) {
+            ++done;
+            QVERIFY(before.contains(QFileInfo(QString::fromUtf8(item->outputPath())).fileName()));
+        }
+    }
+    QCOMPARE(done, before.size());
+
+    buttonOf(window, "btnConvertStart")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.size(), 1, 60000);
+    QCOMPARE(answerer.texts.first(), QStringLiteral("转码任务完成！\n成功： %1 个\n").arg(clips.size() - done));
+    QStringList expected;
+    for (int i = 1; i <= 6; ++i)
+        expected << QStringLiteral("Vantor转码-第%1集.mp4").arg(i);
+    QCOMPARE(finished(), expected);
+    QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), clips.size());
 }
 
 QTEST_MAIN(TestCancelSoak)

@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
 #include <limits>
 #include <optional>
 
@@ -12,6 +14,8 @@
 
 #include "catalogue.h"
 #include "clips.h"
+#include "conversionqueue.h"
+#include "savedlist.h"
 #include "testsupport.h"
 
 // Whole runs through the window with the real ffmpeg, over awkward inputs:
@@ -33,6 +37,7 @@ private slots:
     void oddConfigFiles();
 
 private:
+    std::unique_ptr<FreshSavedList> savedList;
     QString path(const QString &name) const { return work.filePath(name); }
     QMap<QString, QByteArray> checksums(const QStringList &names) const;
     static bool isConverting(MainWindow &window)
@@ -127,6 +132,7 @@ void TestReliableRuns::initTestCase()
 
 void TestReliableRuns::init()
 {
+    savedList.reset(new FreshSavedList);
     QDir::setCurrent(work.path());
     QFile::remove(path(QStringLiteral("conf_main.json")));
 }
@@ -173,8 +179,8 @@ void TestReliableRuns::sourcesSurviveEveryRun_data()
         << QList<int>{2, 3, 3} << QStringLiteral("转码任务完成！\n成功： 1 个\n取消： 2 个\n");
     QTest::newRow("garbage named .mp4 and a file gone before the run")
         << QStringList{"notes.mp4", "gone.mp4", quoted} << QString() << false << QList<int>{4, 4, 2}
-        << QStringLiteral("转码任务完成！\n成功： 1 个\n失败： 2 个\n%1/gone.mp4 : 文件或文件夹不存在！\n"
-                          "%1/notes.mp4 : 未识别的输入文件格式！\n");
+        << QStringLiteral("转码任务完成！\n成功： 1 个\n失败： 2 个\n%1/notes.mp4 : 未识别的输入文件格式！\n"
+                          "%1/gone.mp4 : 文件或文件夹不存在！\n");
     // Nothing the run did not write is replaced: the job takes the next
     // free number, also when the folder is reached through a symbolic link
     // and given with a trailing slash.
@@ -214,6 +220,8 @@ void TestReliableRuns::sourcesSurviveEveryRun()
 
     MainWindow window;
     DialogAnswerer answerer;
+    // The summaries below are those of one job at a time.
+    window.findChild<ConversionQueue *>()->setParallelJobs(1);
     for (const QString &name : names)
         QCOMPARE(window.addInputFile((src + '/' + name).toUtf8()), ResultOk);
     QFile::remove(src + QStringLiteral("/gone.mp4"));
@@ -278,6 +286,7 @@ void TestReliableRuns::fullDisk()
 
     MainWindow window;
     DialogAnswerer answerer;
+    window.findChild<ConversionQueue *>()->setParallelJobs(1);
     for (const char *name : {"long.mov", "a.mkv"})
         QCOMPARE(window.addInputFile((src + '/' + QLatin1String(name)).toUtf8()), ResultOk);
     window.setMainState(MainWindow::MainStateReady);

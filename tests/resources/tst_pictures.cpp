@@ -53,6 +53,8 @@ const std::vector<Picture> &pictures()
         {"main_convert_start.png", 310, 205, convert},
         {"main_convert_stop.png", 310, 205, convert},
         {"main_convert_disable.png", 310, 59, {}},
+        {"main_convert_pause.png", 24, 89, player},
+        {"main_convert_resume.png", 24, 89, player},
         {"MOVIE.png", 616, 460, {}},
         {"record_start.png", 24, 89, player},
         {"record_pause.png", 24, 89, player},
@@ -107,7 +109,8 @@ QStringList sheetTexts()
 QStringList constantTexts()
 {
     return {QLatin1String(convertDisableStyle), QLatin1String(convertStartStyle),
-            QLatin1String(convertStopStyle), QLatin1String(playerPlayStyle),
+            QLatin1String(convertStopStyle), QLatin1String(convertPauseStyle),
+            QLatin1String(convertResumeStyle), QLatin1String(playerPlayStyle),
             QLatin1String(playerPauseStyle)};
 }
 
@@ -168,11 +171,11 @@ void TestPictures::referencedPictures_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("scale");
     const QStringList texts = sheetTexts() + constantTexts();
-    QCOMPARE(texts.size(), 10);
+    QCOMPARE(texts.size(), 12);
     const char *names[] = {"MainWindow.css", "DlgAVSettings.css", "DlgMessage.css",
                            "InputItem.css", "vlcplayer.css", "convertDisableStyle",
-                           "convertStartStyle", "convertStopStyle", "playerPlayStyle",
-                           "playerPauseStyle"};
+                           "convertStartStyle", "convertStopStyle", "convertPauseStyle",
+                           "convertResumeStyle", "playerPlayStyle", "playerPauseStyle"};
     for (int scale : {1, 2}) {
         for (int i = 0; i < texts.size(); ++i)
             QTest::addRow("%s at %dx", names[i], scale) << texts.at(i) << scale;
@@ -235,7 +238,7 @@ void TestPictures::everyPictureIsUsed()
             continue;
         QVERIFY2(collection.remove(atScale(path, 2)), qPrintable(path));
     }
-    QCOMPARE(collection.size(), 24);
+    QCOMPARE(collection.size(), 26);
     QCOMPARE(named, collection);
 }
 

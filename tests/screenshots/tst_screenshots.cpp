@@ -13,11 +13,16 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
+#include "batchtexts.h"
 #include "catalogue.h"
 #include "clips.h"
+#include "conversionqueue.h"
 #include "dlgavsettings.h"
 #include "fonts.h"
 #include "highdpi.h"
+#include "savedlist.h"
 #include "../mainwindow/testsupport.h"
 
 namespace {
@@ -98,6 +103,7 @@ class TestScreenshots : public QObject
 
 private:
     QTemporaryDir work;
+    std::unique_ptr<FreshSavedList> savedList;
     QString shots = QStringLiteral(VANTOR_SCREENSHOT_DIR);
 
     // What the X server shows, not what Qt would paint: the video of the
@@ -231,6 +237,47 @@ private:
                                 .arg(bars.width()).arg(bars.height())
                                 .arg(video.width()).arg(video.height())));
     }
+    // A paused batch of two jobs at once: the button shows the resume
+    // picture, and the batch's line fits, paused and with the longest time
+    // left it says.
+    void checkPausedRun(const QString &suffix)
+    {
+        const FreshSavedList ownList;
+        MainWindow window;
+        DialogAnswerer answerer;
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        outputDir = work.path().toUtf8();
+        window.findChild<ConversionQueue *>()->setParallelJobs(2);
+        const QByteArray busy = writeFakeTranscoder(
+            work.path(), QStringLiteral("busy"),
+            "printf '  Duration: 00:00:10.00, start: 0.000000\\n'\n"
+            "printf 'frame=1 time=00:00:06.00 bitrate=1\\r'\nexec sleep 60\n");
+        for (const QString &name : {QStringLiteral("第1集.mp4"), QStringLiteral("第2集.mp4"),
+                                    QStringLiteral("第3集.mp4")}) {
+            touch(work.filePath(name));
+            QVERIFY(window.addInputFile(work.filePath(name).toUtf8()) == ResultOk);
+            rowItem(window, listOf(window)->count() - 1)->setTranscoderProgram(busy);
+        }
+        window.setMainState(MainWindow::MainStateReady);
+        auto *line = window.findChild<QLabel *>(QStringLiteral("labelBatchProgress"));
+        buttonOf(window, "btnConvertStart")->click();
+        QTRY_VERIFY(line->text().startsWith(QStringLiteral("总进度 40%")));
+        buttonOf(window, "btnConvertPause")->click();
+        QTRY_COMPARE(line->text(), QStringLiteral("已暂停  总进度 40%"));
+        QCOMPARE(rowItem(window, 0)->findChild<QLabel *>(QStringLiteral("status"))->text(),
+                 QStringLiteral("已暂停..."));
+        QTest::qWait(200);
+        const QImage shot = grab(&window, QStringLiteral("main-paused") + suffix);
+        QVERIFY(countColours(areaOf(shot, &window, buttonOf(window, "btnConvertPause")), isGreen) > 0);
+        QVERIFY2(cutTexts(&window).isEmpty(), qPrintable(cutTexts(&window).join(QLatin1String("; "))));
+        line->setText(batchProgressText(0.42, 3599, false));
+        QVERIFY2(cutTexts(&window).isEmpty(), qPrintable(cutTexts(&window).join(QLatin1String("; "))));
+
+        answerer.answers << true << true;
+        buttonOf(window, "btnConvertStart")->click();
+        QTRY_COMPARE(answerer.texts, (QStringList{QStringLiteral("确认取消？\n未完成的转码任务将会取消。\n"),
+                                                  QStringLiteral("转码任务完成！\n成功： 0 个\n取消： 3 个\n")}));
+    }
     static bool isGreen(QColor c) { return c.green() > c.red() + 40 && c.green() > c.blue() + 20; }
     static bool isRed(QColor c) { return c.red() > c.green() + 60 && c.red() > c.blue() + 60; }
     static bool isGrey(QColor c)
@@ -249,8 +296,12 @@ private slots:
         installFontSubstitutes();
         QDir().mkpath(shots);
         qputenv("HOME", work.path().toUtf8());
+        // The output folder an earlier run remembered is not this run's.
+        qputenv("XDG_CONFIG_HOME", work.filePath(QStringLiteral("config")).toUtf8());
         QDir::setCurrent(work.path());
     }
+    // Each window starts without the rows the one before left.
+    void init() { savedList.reset(new FreshSavedList); }
 
     void emptyWindowShowsTheGuide()
     {
@@ -289,6 +340,8 @@ private slots:
             QVERIFY(window.addInputFile(work.filePath(name).toUtf8()) == ResultOk);
         }
         window.setMainState(MainWindow::MainStateReady);
+        // One at a time, so that the picture shows a row in each state.
+        window.findChild<ConversionQueue *>()->setParallelJobs(1);
         QTest::qWait(200);
         QImage shot = grab(&window, QStringLiteral("main-listed.png"));
         QVERIFY(isGreen(pixelOf(shot, &window, buttonOf(window, "btnConvertStart"), QPoint(20, 30))));
@@ -371,6 +424,7 @@ private slots:
         checkPictures(shot, window, ratio);
         checkDialogs(window, suffix);
         checkPreviewFills(window, suffix);
+        checkPausedRun(suffix);
     }
 
     void playerPlaying()

@@ -43,6 +43,7 @@ InputItem::InputItem(QWidget *parent, FormMode mode)
     if (!sheetIsShared(parent))
         loadStyleSheet(this, QString::fromLatin1(rowSheetPath));
     connect(conversion, &TranscodeJob::stateChanged, this, &InputItem::showState);
+    connect(conversion, &TranscodeJob::pausedChanged, this, [this] { showState(conversion->state()); });
     connect(conversion, &TranscodeJob::progressChanged, this, &InputItem::showProgress);
     connect(conversion, &TranscodeJob::finished, this, &InputItem::jobFinished);
 }
@@ -134,7 +135,8 @@ void InputItem::showState(int state)
 {
     if (!formBuilt)
         return;
-    ui.status->setText(QString::fromUtf8(statusTexts[state]));
+    const bool held = state == ConvertRunning && conversion->isPaused();
+    ui.status->setText(held ? QStringLiteral("已暂停...") : QString::fromUtf8(statusTexts[state]));
     // The reason stays on the row after the summary has gone.
     QString reason;
     if (state == ConvertError)
