@@ -124,7 +124,7 @@ void TestMainWindowFrame::widgetTree_data()
     row("btnOutputDir", "QPushButton", "frameBottom", QSize(25, 22), QSize(25, 22), F, F);
     row("btnOutputDir2", "QPushButton", "frameBottom", QSize(25, 22), QSize(25, 22), F, F);
     row("applyAll", "QCheckBox", "frameBottom", QSize(110, 23), QSize(110, 23), F, F);
-    row("labelEndAction", "QLabel", "frameBottom", QSize(0, 23), QSize(MAX, 23), P, P);
+    row("labelEndAction", "QLabel", "frameBottom", QSize(104, 23), QSize(104, 23), F, F);
     row("cboxEndAction", "QComboBox", "frameBottom", QSize(90, 23), QSize(90, 23), F, F);
     row("btnConvertStart", "QPushButton", "frameBottom", QSize(310, 59), QSize(310, 59), Mn, F);
 }
@@ -180,7 +180,7 @@ void TestMainWindowFrame::layouts_data()
     row("horizontalLayout_3", 3, zero, {"label_2", "cboxVQuality", "<spacer>", "label_5", "cboxAQuality", "<spacer>"});
     row("horizontalLayout_4", 3, zero, {"label_4", "editOutputDir", "btnOutputDir", "btnOutputDir2"});
     row("verticalLayout_7", 9, zero, {"hl_runOptions", "btnConvertStart"});
-    row("hl_runOptions", 3, zero, {"applyAll", "<spacer>", "labelEndAction", "cboxEndAction"});
+    row("hl_runOptions", 3, zero, {"applyAll", "labelEndAction", "cboxEndAction"});
 }
 
 void TestMainWindowFrame::layouts()
