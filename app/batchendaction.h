@@ -47,7 +47,6 @@ public:
     QList<Choice> offeredChoices() const;
 
     void setChoice(Choice choice) { chosen = choice; }
-    Choice choice() const { return chosen; }
     // 60 seconds unless changed.
     void setCountdownSeconds(int seconds) { countdownSeconds = seconds; }
 

@@ -294,7 +294,6 @@ void ConversionQueue::finish(int reason)
     converting.clear();
     const QString message = lastReport.message;
     lastReport = RunReport();
-    lastReport.reason = reason;
     lastReport.message = message;
     const bool cancelled = reason == RunCancelled || reason == RunStoppedForSignal;
     for (TranscodeJob *job : qAsConst(members)) {

@@ -27,7 +27,6 @@ inline constexpr int RunStoppedForSignal = 3;
 // What a run did, for its summary: files in list order.
 struct RunReport
 {
-    int reason = RunFinished;
     // Why the run stopped early (the folder's problem), empty otherwise.
     QString message;
     int succeeded = 0;
@@ -56,7 +55,6 @@ public:
     static int automaticJobs(int cores);
     // 0 for automatic, otherwise 1 to 8; anything else is automatic.
     void setParallelJobs(int jobs);
-    int parallelJobs() const { return parallel; }
 
     // The list. A job appended during a run joins it, waiting; a job that
     // is converting cannot be removed (false).
