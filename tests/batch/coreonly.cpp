@@ -1,4 +1,4 @@
-// Built of the jobs layer alone; the test reads which libraries it needs.
+// Built of the batch layer and what it stands on; the test reads which libraries it needs.
 #include <QCoreApplication>
 
 #include "conversionqueue.h"
