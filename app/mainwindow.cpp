@@ -332,11 +332,16 @@ void MainWindow::dropEvent(QDropEvent *event)
     addInputPaths(paths);
 }
 
-// A row that is converting stays; during a run the others may go.
+// A row that is converting is cancelled alone, the batch going on; during
+// a run the others may go.
 void MainWindow::ItemDelete(InputItem *item)
 {
-    if (item->convertState() == ConvertRunning)
+    if (item->convertState() == ConvertRunning) {
+        // The job may have ended while the question was open.
+        if (ask(QStringLiteral("\n取消此文件的转码？\n")))
+            queue->cancelJob(item->job());
         return;
+    }
     if (!ask(QStringLiteral("\n确认删除？\n")))
         return;
     removeRows({item});
