@@ -356,7 +356,8 @@ void TestMainWindow::droppingRefusesWhatIsNotAVideo()
 }
 
 // Files join a running batch, waiting; rows not converting can go; the
-// converting row and the settings stay as they are.
+// converting row stays unless its cancel is confirmed, and the settings stay
+// as they are.
 void TestMainWindow::listChangesDuringRun()
 {
     MainWindow window;
@@ -372,8 +373,10 @@ void TestMainWindow::listChangesDuringRun()
     window.addInputPaths({listed(QStringLiteral("c.mp4"))});
     QCOMPARE(listOf(window)->count(), 3);
     useProgram(window, stall);
+    answerer.answers << false;
     emit rowItem(window, 0)->ItemDelete(rowItem(window, 0));
-    QVERIFY(answerer.texts.isEmpty());
+    QCOMPARE(answerer.texts, QStringList{QStringLiteral("\n取消此文件的转码？\n")});
+    QCOMPARE(rowItem(window, 0)->convertState(), ConvertRunning);
     emit rowItem(window, 1)->ItemDelete(rowItem(window, 1));
     QCOMPARE(listOf(window)->count(), 2);
     QCOMPARE(rowItem(window, 1)->inputPath(), file(QStringLiteral("c.mp4")).toUtf8());
@@ -388,8 +391,8 @@ void TestMainWindow::listChangesDuringRun()
 
     answerer.answers << true << true;
     buttonOf(window, "btnConvertStart")->click();
-    QTRY_COMPARE(answerer.texts.size(), 4);
-    QCOMPARE(answerer.texts.at(3), QStringLiteral("转码任务完成！\n成功： 0 个\n取消： 1 个\n"));
+    QTRY_COMPARE(answerer.texts.size(), 5);
+    QCOMPARE(answerer.texts.at(4), QStringLiteral("转码任务完成！\n成功： 0 个\n取消： 1 个\n"));
 }
 
 void TestMainWindow::deleteAndClearAskFirst_data()
