@@ -104,6 +104,7 @@ int InputItem::setInputFile(const QByteArray &path, const AVSettings &settings)
     sizeText = QString::asprintf("大小:%.1f MB", megabytes);
     nameText = info.fileName();
     showFile();
+    showPaths(conversion->state());
     return ResultOk;
 }
 
@@ -113,7 +114,20 @@ void InputItem::showFile()
     if (!formBuilt || nameText.isEmpty())
         return;
     ui.filesize->setText(sizeText);
-    ui.filename->setText(nameText);
+    // Cut in the middle, where long names of a series differ least; the
+    // label's font is the sheet's only once it is polished.
+    ui.filename->ensurePolished();
+    ui.filename->setText(ui.filename->fontMetrics().elidedText(nameText, Qt::ElideMiddle,
+                                                               ui.filename->maximumWidth()));
+}
+
+void InputItem::showPaths(int state)
+{
+    QString paths = QStringLiteral("源文件：") + QString::fromUtf8(inputPath());
+    // The name actually written, which may carry a number.
+    if (state == ConvertDone)
+        paths += QStringLiteral("\n输出文件：") + QString::fromUtf8(conversion->outputPath());
+    setToolTip(paths);
 }
 
 int InputItem::startConvert()
@@ -133,6 +147,7 @@ void InputItem::btnDel_clicked()
 
 void InputItem::showState(int state)
 {
+    showPaths(state);
     if (!formBuilt)
         return;
     const bool held = state == ConvertRunning && conversion->isPaused();
@@ -144,10 +159,6 @@ void InputItem::showState(int state)
     else if (state == ConvertDone)
         reason = QString::fromUtf8(conversion->warningText()).trimmed();
     ui.status->setToolTip(reason);
-    // The name actually written, which may carry a number.
-    ui.filename->setToolTip(state == ConvertDone
-                                ? QStringLiteral("输出文件：") + QString::fromUtf8(conversion->outputPath())
-                                : QString());
 }
 
 void InputItem::showProgress(int value)

@@ -85,6 +85,9 @@ private slots:
 
 private:
     void showFile();
+    // The whole source path, and the output's once the job is done, over
+    // the row (the status label keeps its own).
+    void showPaths(int state);
 
     Ui::InputItem ui{};
     TranscodeJob *conversion;

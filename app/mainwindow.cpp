@@ -23,6 +23,7 @@
 #include "conversionqueue.h"
 #include "dlgavsettings.h"
 #include "dlgmessage.h"
+#include "filemanager.h"
 #include "folderexpander.h"
 #include "inputitem.h"
 #include "inputrows.h"
@@ -31,6 +32,7 @@
 #include "picturescale.h"
 #include "queuekeeper.h"
 #include "resultcodes.h"
+#include "rowmenu.h"
 #include "runpresence.h"
 #include "styleconstants.h"
 #include "stylesheet.h"
@@ -108,6 +110,8 @@ void MainWindow::initUi()
     loadStyleSheet(this, QStringLiteral(":/qss/css/MainWindow.css"));
     InputItem::shareStyleSheet(ui.listInput);
     rows = new InputRows(ui.listInput);
+    rowMenu = new RowMenu(ui.listInput);
+    fileManager = new FileManager(this);
     setWindowTitle(QStringLiteral("Vantor视频转换器"));
     ui.mainLabelLogoStr->setText(QStringLiteral("Vantor视频转换器 v3.1.3"));
     setWindowIcon(QIcon(QStringLiteral(":/images/images/main.ico")));
@@ -163,6 +167,10 @@ void MainWindow::initConnect()
     connect(ui.listInput, &QListWidget::currentItemChanged, this, &MainWindow::curItemChanged);
     connect(ui.applyAll, &QCheckBox::stateChanged, this, &MainWindow::applyAllChanged);
     connect(ui.btnConvertPause, &QPushButton::clicked, this, &MainWindow::btnConvertPause_clicked);
+    connect(rowMenu, &RowMenu::playRequested, this,
+            [this](const QString &path) { player->setVideoPath(path, true); });
+    connect(rowMenu, &RowMenu::folderRequested, fileManager, &FileManager::showFile);
+    connect(rowMenu, &RowMenu::convertAgainRequested, this, &MainWindow::convertAgain);
     connect(endAction, &BatchEndAction::quitRequested, this, &MainWindow::close);
     endAction->probe();
     connect(queue, &ConversionQueue::progressChanged, this, &MainWindow::showBatchProgress);
@@ -332,14 +340,25 @@ void MainWindow::dropEvent(QDropEvent *event)
     addInputPaths(paths);
 }
 
-// A row that is converting stays; during a run the others may go.
+// A row that is converting is cancelled alone, the batch going on; during
+// a run the others may go.
 void MainWindow::ItemDelete(InputItem *item)
 {
-    if (item->convertState() == ConvertRunning)
+    if (item->convertState() == ConvertRunning) {
+        // The job may have ended while the question was open.
+        if (ask(QStringLiteral("\n取消此文件的转码？\n")))
+            queue->cancelJob(item->job());
         return;
+    }
     if (!ask(QStringLiteral("\n确认删除？\n")))
         return;
     removeRows({item});
+}
+
+void MainWindow::convertAgain(InputItem *item)
+{
+    if (queue->convertAgain(item->job()))
+        keeper->changed();
 }
 
 void MainWindow::btnInputClear_clicked()

@@ -13,10 +13,12 @@
 class BatchEndAction;
 class CDlgMessage;
 class ConversionQueue;
+class FileManager;
 class InputItem;
 class InputRows;
 class QListWidgetItem;
 class QueueKeeper;
+class RowMenu;
 class RunPresence;
 class vlcplayer;
 
@@ -72,6 +74,7 @@ private slots:
     void applyAllChanged(int);
     void ItemConvertDone(InputItem *item);
     void ItemDelete(InputItem *item);
+    void convertAgain(InputItem *item);
     void on_btnCompanyUrl_clicked();
     void on_btnQqUrl_clicked();
     void on_btnTopMin_clicked();
@@ -130,6 +133,8 @@ private:
     QPointer<CDlgMessage> cancelQuestion;
     RunPresence *presence = nullptr;
     InputRows *rows = nullptr;
+    RowMenu *rowMenu = nullptr;
+    FileManager *fileManager = nullptr;
     ConversionQueue *queue = nullptr;
     QueueKeeper *keeper = nullptr;
     BatchEndAction *endAction = nullptr;

@@ -284,6 +284,34 @@ void ConversionQueue::cancel(int reason)
     finish(reason);
 }
 
+bool ConversionQueue::cancelJob(TranscodeJob *job)
+{
+    if (!running || !converting.remove(job))
+        return false;
+    reserved.remove(targets.take(job));
+    // A paused child is killed all the same.
+    job->stop();
+    ended.insert(job);
+    emit jobEnded(job);
+    sample();
+    startMore();
+    return true;
+}
+
+bool ConversionQueue::convertAgain(TranscodeJob *job)
+{
+    const int state = job->state();
+    if (!jobs.contains(job) || state == ConvertRunning || state == ConvertWaiting)
+        return false;
+    forget(job);
+    job->restoreResult(ConvertWaiting, QByteArray(), QByteArray(), QByteArray());
+    if (running) {
+        members.append(job);
+        startMore();
+    }
+    return true;
+}
+
 void ConversionQueue::finish(int reason)
 {
     running = false;
@@ -301,6 +329,8 @@ void ConversionQueue::finish(int reason)
             lastReport.cancelled += cancelled ? 1 : 0;
         } else if (startErrors.contains(job)) {
             lastReport.failed.append(qMakePair(job->inputPath(), startErrors.value(job)));
+        } else if (job->state() == ConvertCancelled) {
+            ++lastReport.cancelled;
         } else if (job->state() == ConvertDone) {
             ++lastReport.succeeded;
             if (!job->warningText().isEmpty())
@@ -398,6 +428,12 @@ void ConversionQueue::sample()
     for (TranscodeJob *job : qAsConst(members)) {
         const double length = duration(job);
         const double weight = length > 0 ? length : average;
+        // A job cancelled alone weighs what it had converted.
+        if (ended.contains(job) && job->state() == ConvertCancelled) {
+            total += weight * job->progress() / 100.0;
+            done += weight * job->progress() / 100.0;
+            continue;
+        }
         total += weight;
         if (ended.contains(job))
             done += weight;

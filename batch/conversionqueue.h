@@ -76,6 +76,13 @@ public:
     // and waiting members cancelled. RunCancelled or RunStoppedForSignal.
     void cancel(int reason = RunCancelled);
     bool isRunning() const { return running; }
+    // Cancels one converting job of the run as cancel() would, paused or
+    // not; the run goes on with the next job. False when it is not
+    // converting.
+    bool cancelJob(TranscodeJob *job);
+    // A job that has ended (done, failed or cancelled) waits again; a run
+    // takes it as a new member. False while it is converting or waiting.
+    bool convertAgain(TranscodeJob *job);
 
     // Every converting child is stopped where it is (and no job starts)
     // until resume().
@@ -112,8 +119,8 @@ signals:
     void jobStarted(TranscodeJob *job);
     // A job is done and its file is about to take this final name.
     void jobKeeping(TranscodeJob *job, const QByteArray &outputPath);
-    // A member of the run has ended by itself (done or error), or could not
-    // start.
+    // A member of the run has ended by itself (done or error), could not
+    // start, or was cancelled alone.
     void jobEnded(TranscodeJob *job);
     // share() or secondsLeft() may have changed.
     void progressChanged();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "catalogue.h"
+#include "outputname.h"
 
 namespace {
 
@@ -187,9 +188,10 @@ QList<QByteArray> TranscodeCommand::arguments() const
 QByteArray makeOutputPath(const QByteArray &directory, const QByteArray &baseName,
                           const QByteArray &sourceExtension, int container)
 {
-    const QByteArray *extension = catalogueText(containerExtensions, container);
+    const QByteArray *known = catalogueText(containerExtensions, container);
+    const QByteArray extension = known ? *known : sourceExtension;
     const QByteArray provisional =
-        directory + '/' + baseName + (extension ? *extension : sourceExtension);
+        directory + '/' + fittedBaseName(outputNamePrefix, baseName, extension) + extension;
 
     // A backslash is an ordinary file-name byte outside Windows.
 #ifdef Q_OS_WIN
@@ -197,5 +199,5 @@ QByteArray makeOutputPath(const QByteArray &directory, const QByteArray &baseNam
 #else
     const int split = provisional.lastIndexOf('/');
 #endif
-    return provisional.left(split) + "/Vantor转码-" + provisional.mid(split + 1);
+    return provisional.left(split) + '/' + outputNamePrefix + provisional.mid(split + 1);
 }

@@ -31,6 +31,7 @@ public:
 };
 
 // Output file for a source: outputDir + "/Vantor转码-" + base name + the
-// container's extension (the source's own extension for an unknown container).
+// container's extension (the source's own extension for an unknown container),
+// the base name shortened where the name would be too long (fittedBaseName).
 QByteArray makeOutputPath(const QByteArray &directory, const QByteArray &baseName,
                           const QByteArray &sourceExtension, int container);

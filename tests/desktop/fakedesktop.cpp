@@ -1,6 +1,6 @@
 // A stand-in for the desktop's services on private buses: it owns the names
-// it is told to (notifications, portal, screensaver on the session bus;
-// logind on the system bus, "cannot-suspend" making it answer "na" for
+// it is told to (notifications, portal, screensaver, file manager on the
+// session bus; logind on the system bus, "cannot-suspend" making it answer "na" for
 // suspend), answers their calls as the real services do, listens to launcher
 // updates, and prints each call as one line on standard output:
 //   <member> <argument>|<argument>|...   (maps as key=value,key=value)
@@ -123,6 +123,7 @@ int main(int argc, char *argv[])
         {"portal", "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop", false},
         {"screensaver", "org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver", false},
         {"logind", "org.freedesktop.login1", "/org/freedesktop/login1", true},
+        {"filemanager", "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1", false},
     };
     for (const auto &offer : offers) {
         if (!wanted.contains(QLatin1String(offer.word)))

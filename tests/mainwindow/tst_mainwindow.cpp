@@ -136,6 +136,8 @@ private slots:
     void cancelKeepsResultsOfTheRun();
     void singleFailedRow();
     void cancelWithTwoWaitingRows();
+    void cancelOneOfTwoConvertingRows_data();
+    void cancelOneOfTwoConvertingRows();
     void missingTranscoderIsReported();
     void jobEndingWhileQuestionIsOpen();
     void nextJobFailingToStartIsRecorded();
@@ -354,7 +356,8 @@ void TestMainWindow::droppingRefusesWhatIsNotAVideo()
 }
 
 // Files join a running batch, waiting; rows not converting can go; the
-// converting row and the settings stay as they are.
+// converting row stays unless its cancel is confirmed, and the settings stay
+// as they are.
 void TestMainWindow::listChangesDuringRun()
 {
     MainWindow window;
@@ -370,8 +373,10 @@ void TestMainWindow::listChangesDuringRun()
     window.addInputPaths({listed(QStringLiteral("c.mp4"))});
     QCOMPARE(listOf(window)->count(), 3);
     useProgram(window, stall);
+    answerer.answers << false;
     emit rowItem(window, 0)->ItemDelete(rowItem(window, 0));
-    QVERIFY(answerer.texts.isEmpty());
+    QCOMPARE(answerer.texts, QStringList{QStringLiteral("\n取消此文件的转码？\n")});
+    QCOMPARE(rowItem(window, 0)->convertState(), ConvertRunning);
     emit rowItem(window, 1)->ItemDelete(rowItem(window, 1));
     QCOMPARE(listOf(window)->count(), 2);
     QCOMPARE(rowItem(window, 1)->inputPath(), file(QStringLiteral("c.mp4")).toUtf8());
@@ -386,8 +391,8 @@ void TestMainWindow::listChangesDuringRun()
 
     answerer.answers << true << true;
     buttonOf(window, "btnConvertStart")->click();
-    QTRY_COMPARE(answerer.texts.size(), 4);
-    QCOMPARE(answerer.texts.at(3), QStringLiteral("转码任务完成！\n成功： 0 个\n取消： 1 个\n"));
+    QTRY_COMPARE(answerer.texts.size(), 5);
+    QCOMPARE(answerer.texts.at(4), QStringLiteral("转码任务完成！\n成功： 0 个\n取消： 1 个\n"));
 }
 
 void TestMainWindow::deleteAndClearAskFirst_data()
@@ -566,6 +571,76 @@ void TestMainWindow::cancelWithTwoWaitingRows()
     QCOMPARE(rowItem(window, 1)->convertState(), ConvertCancelled);
     QVERIFY(!QFileInfo::exists(partial));
     QVERIFY(!isConverting(window));
+}
+
+void TestMainWindow::cancelOneOfTwoConvertingRows_data()
+{
+    QTest::addColumn<bool>("paused");
+    QTest::newRow("running batch") << false;
+    QTest::newRow("paused batch") << true;
+}
+
+// The trash button of a converting row cancels that job alone: its child
+// (stopped or not) and its partial file go, the other job finishes, and the
+// batch goes on with the next file, at once or once it is resumed.
+void TestMainWindow::cancelOneOfTwoConvertingRows()
+{
+    QFETCH(bool, paused);
+    MainWindow window;
+    DialogAnswerer answerer;
+    const QString out = file(QStringLiteral("out"));
+    QDir().mkpath(out);
+    outputDir = out.toUtf8();
+    auto *queue = window.findChild<ConversionQueue *>();
+    queue->setParallelJobs(2);
+    for (const char *name : {"a.mp4", "b.mp4", "c.mp4"})
+        QVERIFY(window.addInputFile(listed(QLatin1String(name)).toUtf8()) == ResultOk);
+    window.setMainState(MainWindow::MainStateReady);
+    // Each job writes, then waits for its source's go file.
+    useProgram(window, writeFakeTranscoder(
+                           work->path(), QStringLiteral("ffmpeg"),
+                           "in=\"\"; prev=\"\"\nfor a in \"$@\"; do [ \"$prev\" = -i ] && in=$a; prev=$a; done\n"
+                           "printf '  Duration: 00:00:10.00, start: 0.000000\\n'\n"
+                           "printf 'partial' > \"$out\"\n"
+                           "i=0; while [ ! -e \"$in.go\" ] && [ $i -lt 1200 ]; do sleep 0.05; i=$((i+1)); done\n"
+                           + succeedingBody()));
+    buttonOf(window, "btnConvertStart")->click();
+    InputItem *cancelled = shownRowItem(window, 0);
+    QVERIFY(cancelled);
+    const QString partial = QString::fromUtf8(cancelled->partialPath());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(partial) && childProcesses().size() == 2, 30000);
+    if (paused) {
+        buttonOf(window, "btnConvertPause")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(childProcesses().at(0).state == 'T' && childProcesses().at(1).state == 'T',
+                                 30000);
+    }
+
+    cancelled->findChild<QPushButton *>(QStringLiteral("btnDel"))->click();
+    QCOMPARE(answerer.texts, QStringList{QStringLiteral("\n取消此文件的转码？\n")});
+    QCOMPARE(cancelled->convertState(), ConvertCancelled);
+    QCOMPARE(cancelled->findChild<QLabel *>(QStringLiteral("status"))->text(), QStringLiteral("转码取消   "));
+    QVERIFY(!QFileInfo::exists(partial));
+    QCOMPARE(rowItem(window, 1)->convertState(), ConvertRunning);
+    // The killed child is collected; a paused batch stays paused, and starts
+    // the next file only when it goes on.
+    QTRY_VERIFY_WITH_TIMEOUT(zombieChildren() == 0 && childProcesses().size() == (paused ? 1 : 2), 30000);
+    QCOMPARE(queue->isPaused(), paused);
+    QCOMPARE(rowItem(window, 2)->convertState(), paused ? ConvertWaiting : ConvertRunning);
+    if (paused) {
+        QCOMPARE(childProcesses().at(0).state, 'T');
+        buttonOf(window, "btnConvertPause")->click();
+        QCOMPARE(rowItem(window, 2)->convertState(), ConvertRunning);
+    }
+
+    for (const char *name : {"b.mp4", "c.mp4"})
+        touch(file(QLatin1String(name)) + QStringLiteral(".go"));
+    QTRY_VERIFY_WITH_TIMEOUT(!isConverting(window), 30000);
+    QTRY_COMPARE(answerer.texts.size(), 2);
+    QCOMPARE(answerer.texts.at(1), QStringLiteral("转码任务完成！\n成功： 2 个\n取消： 1 个\n"));
+    QCOMPARE(cancelled->convertState(), ConvertCancelled);
+    for (const char *name : {"Vantor转码-b.mp4", "Vantor转码-c.mp4"})
+        QVERIFY(QFileInfo::exists(out + '/' + QString::fromUtf8(name)));
+    QVERIFY(!QFileInfo::exists(out + QStringLiteral("/Vantor转码-a.mp4")));
 }
 
 void TestMainWindow::missingTranscoderIsReported()

@@ -1,5 +1,4 @@
 #include <QCryptographicHash>
-#include <QLabel>
 #include <QLineEdit>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -253,8 +252,8 @@ void TestReliableRuns::sourcesSurviveEveryRun()
         if (states.at(row) == ConvertDone) {
             QVERIFY(output.size() > 1000);
             written << output.fileName();
-            QCOMPARE(item->findChild<QLabel *>(QStringLiteral("filename"))->toolTip(),
-                     QStringLiteral("输出文件：") + output.filePath());
+            QCOMPARE(item->toolTip(), QStringLiteral("源文件：%1/%2\n输出文件：%3")
+                                          .arg(src, names.at(row), output.filePath()));
         }
     }
     // Nothing but the outputs of the done jobs is new in the output folder.

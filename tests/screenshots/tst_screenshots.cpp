@@ -1,8 +1,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QLabel>
+#include <QMenu>
 #include <QProcess>
 #include <QProgressBar>
 #include <QScreen>
@@ -278,6 +280,104 @@ private:
         QTRY_COMPARE(answerer.texts, (QStringList{QStringLiteral("确认取消？\n未完成的转码任务将会取消。\n"),
                                                   QStringLiteral("转码任务完成！\n成功： 0 个\n取消： 3 个\n")}));
     }
+    // Rows of a batch: a source whose name is near the file system's limit
+    // converted under a shortened name, a row cancelled alone, one
+    // converting; the done row's menu open. Every name and entry fits.
+    void checkRowsAndMenu(const QString &suffix)
+    {
+        const FreshSavedList ownList;
+        MainWindow window;
+        DialogAnswerer answerer;
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QString out = work.filePath(QStringLiteral("rows-out"));
+        QDir().mkpath(out);
+        outputDir = out.toUtf8();
+        window.findChild<ConversionQueue *>()->setParallelJobs(2);
+        const QString longName = QStringLiteral("流浪者 第一季 第01集 ")
+                                 + QStringLiteral("他们说的故事从这里开始").repeated(6)
+                                 + QStringLiteral(" 1080p 中英字幕.mkv");
+        QVERIFY(longName.toUtf8().size() <= 255);
+        const QByteArray busy = writeFakeTranscoder(
+            work.path(), QStringLiteral("busy"),
+            "printf '  Duration: 00:00:10.00, start: 0.000000\\n'\n"
+            "printf 'frame=1 time=00:00:03.00 bitrate=1\\r'\nexec sleep 60\n");
+        const QStringList names{longName, QStringLiteral("会议记录.mkv"), QStringLiteral("演示视频.avi")};
+        for (const QString &name : names) {
+            touch(work.filePath(name), QByteArray(2 * 1024 * 1024, 'x'));
+            QVERIFY(window.addInputFile(work.filePath(name).toUtf8()) == ResultOk);
+            rowItem(window, listOf(window)->count() - 1)->setTranscoderProgram(busy);
+        }
+        rowItem(window, 0)->setTranscoderProgram(
+            writeFakeTranscoder(work.path(), QStringLiteral("ok"), succeedingBody()));
+        window.setMainState(MainWindow::MainStateReady);
+        buttonOf(window, "btnConvertStart")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(rowItem(window, 0)->convertState() == ConvertDone
+                                     && rowItem(window, 2)->findChild<QProgressBar *>()->value() == 30,
+                                 30000);
+        const QString output = QString::fromUtf8(rowItem(window, 0)->outputPath());
+        QVERIFY(QFileInfo(output).fileName().toUtf8().size() <= 255 - 7);
+        QVERIFY(QFileInfo::exists(output));
+        QCOMPARE(rowItem(window, 0)->toolTip(),
+                 QStringLiteral("源文件：%1\n输出文件：%2").arg(work.filePath(longName), output));
+        const QString shown = rowItem(window, 0)->findChild<QLabel *>(QStringLiteral("filename"))->text();
+        QVERIFY2(shown.startsWith(QStringLiteral("流浪者")) && shown.endsWith(QStringLiteral("中英字幕.mkv"))
+                     && shown.contains(QStringLiteral("…")),
+                 qPrintable(shown));
+
+        rowItem(window, 1)->findChild<QPushButton *>(QStringLiteral("btnDel"))->click();
+        QCOMPARE(answerer.texts, QStringList{QStringLiteral("\n取消此文件的转码？\n")});
+        QCOMPARE(rowItem(window, 1)->findChild<QLabel *>(QStringLiteral("status"))->text(),
+                 QStringLiteral("转码取消   "));
+
+        // A right click on the done row, below its name so that the picture
+        // shows both.
+        QMenu *menu = rightClick(rowItem(window, 0)->findChild<QProgressBar *>());
+        QVERIFY(menu);
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        QStringList entries;
+        for (QAction *action : menu->actions()) {
+            if (action->isSeparator())
+                continue;
+            entries << action->text();
+            QVERIFY(action->isEnabled());
+            QVERIFY2(menu->actionGeometry(action).width() > menu->fontMetrics().horizontalAdvance(action->text()),
+                     qPrintable(action->text()));
+        }
+        QCOMPARE(entries, (QStringList{QStringLiteral("播放转换结果"), QStringLiteral("打开所在文件夹"),
+                                       QStringLiteral("重新转码")}));
+        menu->setActiveAction(menu->actions().first());
+        QTest::qWait(200);
+        const QImage shot = grab(&window, QStringLiteral("main-rows") + suffix);
+        QVERIFY2(cutTexts(&window).isEmpty(), qPrintable(cutTexts(&window).join(QLatin1String("; "))));
+        // The entry under the pointer is the window's green, right of its text.
+        const QRect first = menu->actionGeometry(menu->actions().first());
+        const QPoint beside = menu->mapToGlobal(QPoint(first.right() - 4, first.center().y()))
+                              - window.frameGeometry().topLeft();
+        QVERIFY(isGreen(shot.pixelColor((QPointF(beside) * shot.devicePixelRatio()).toPoint())));
+        menu->close();
+
+        // The cancelled row offers only to convert again, and the running
+        // batch takes it at once.
+        menu = rightClick(rowItem(window, 1)->findChild<QProgressBar *>());
+        QVERIFY(menu);
+        QCOMPARE(menu->actions().size(), 1);
+        menu->actions().first()->trigger();
+        QCOMPARE(rowItem(window, 1)->convertState(), ConvertRunning);
+        menu->close();
+
+        answerer.answers << true << true;
+        buttonOf(window, "btnConvertStart")->click();
+        QTRY_COMPARE(answerer.texts.size(), 3);
+        QCOMPARE(answerer.texts.at(2), QStringLiteral("转码任务完成！\n成功： 1 个\n取消： 2 个\n"));
+    }
+    // The context menu a right click on `widget` opens.
+    static QMenu *rightClick(QWidget *widget)
+    {
+        const QPoint at(10, widget->height() / 2);
+        QContextMenuEvent click(QContextMenuEvent::Mouse, at, widget->mapToGlobal(at));
+        QApplication::sendEvent(widget, &click);
+        return qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    }
     static bool isGreen(QColor c) { return c.green() > c.red() + 40 && c.green() > c.blue() + 20; }
     static bool isRed(QColor c) { return c.red() > c.green() + 60 && c.red() > c.blue() + 60; }
     static bool isGrey(QColor c)
@@ -425,6 +525,7 @@ private slots:
         checkDialogs(window, suffix);
         checkPreviewFills(window, suffix);
         checkPausedRun(suffix);
+        checkRowsAndMenu(suffix);
     }
 
     void playerPlaying()
