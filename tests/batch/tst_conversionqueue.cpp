@@ -67,6 +67,16 @@ char stateLetter(int state)
     return "wrdce"[state];
 }
 
+// Every child of this process stopped (SIGSTOP), or none, from one reading
+// of the list.
+bool childrenStopped(bool every)
+{
+    const QList<ChildProcess> children = childProcesses();
+    const auto stopped = [](const ChildProcess &child) { return child.state == 'T'; };
+    return every ? std::all_of(children.cbegin(), children.cend(), stopped)
+                 : std::none_of(children.cbegin(), children.cend(), stopped);
+}
+
 // Most starts not yet matched by an end, reading the log in order.
 int mostAtOnce(const QStringList &log)
 {
@@ -204,12 +214,10 @@ void TestConversionQueue::run()
         QTRY_COMPARE(childProcesses().size(), 2);
         if (action == QLatin1String("pause")) {
             queue.pause();
-            QTRY_VERIFY(std::all_of(childProcesses().cbegin(), childProcesses().cend(),
-                                    [](const ChildProcess &c) { return c.state == 'T'; }));
+            QTRY_VERIFY(childrenStopped(true));
             QCOMPARE(queue.secondsLeft(), qint64(-1));
             queue.resume();
-            QTRY_VERIFY(std::none_of(childProcesses().cbegin(), childProcesses().cend(),
-                                     [](const ChildProcess &c) { return c.state == 'T'; }));
+            QTRY_VERIFY(childrenStopped(false));
             queue.pause();
         }
         queue.cancel();
