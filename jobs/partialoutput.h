@@ -7,12 +7,14 @@
 // hidden name in the output folder (the same file system, so the final
 // rename is atomic) that keeps the container's extension, so that ffmpeg
 // picks the same muxer, and carries the writer's host and process id, so
-// that a leftover of a converter that died is recognised as such, and one of
-// a converter on another machine sharing the folder is left alone.
+// that a leftover of a converter on another machine sharing the folder is
+// left alone. A random part makes the name impossible to guess ahead, so
+// nobody can plant a link where a job will write (see PartialFile).
 class PartialOutput final
 {
 public:
-    // ".vantor-<host>-<pid>-<n>.part<ext>" beside the final path.
+    // ".vantor-<host>-<pid>-<16 hex digits>.part<ext>" beside the final
+    // path, drawn anew at each call.
     static QByteArray pathFor(const QByteArray &finalPath);
     // This machine's name as partial names carry it: letters, digits, '.',
     // '_' and '-', anything else made '_'.

@@ -9,6 +9,7 @@
 #include "avsettings.h"
 #include "outputparser.h"
 #include "outputreadback.h"
+#include "partialfile.h"
 #include "resultcodes.h"
 #include "transcodecommand.h"
 #include "transcodeprocess.h"
@@ -72,7 +73,7 @@ public:
     // The file the last run wrote, or writes once it is done: the path the
     // queue chose, or the next free number when that was taken meanwhile.
     const QByteArray &outputPath() const { return targetPath; }
-    // What ffmpeg writes until the verdict (see PartialOutput).
+    // What ffmpeg writes until the verdict (see PartialFile).
     const QByteArray &partialPath() const { return command.outputPath; }
     // The user's error lines of the last run, each ending in "\n"; empty
     // when it did not fail.
@@ -133,6 +134,7 @@ private:
     bool partialWritten();
     bool keepOutput();
     void removePartial();
+    bool ranTranscoder() const { return !refused && creationFailure.isEmpty(); }
 
     TranscodeCommand command;
     TranscodeProcess process;
@@ -160,4 +162,9 @@ private:
     QByteArray targetPath;
     // The final name is too long: the job ends at once, without ffmpeg.
     bool refused = false;
+    // Made and locked before ffmpeg starts.
+    PartialFile partial;
+    // Why the partial file could not be made, as ffmpeg would say it: the
+    // job ends at once, without ffmpeg.
+    QByteArray creationFailure;
 };

@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include "catalogue.h"
+#include "partialoutput.h"
 #include "processes.h"
 #include "scripts.h"
 #include "transcodejob.h"
@@ -28,6 +29,8 @@ private slots:
     void verdict_data();
     void verdict();
     void stopDuringReadBack();
+    void plantedLinks_data();
+    void plantedLinks();
 
 private:
     struct Outcome
@@ -363,6 +366,65 @@ void TestTranscodeJob::stopDuringReadBack()
     QCOMPARE(finished.count(), 0);
     QCOMPARE(job.state(), ConvertCancelled);
     QFile::remove(QString::fromUtf8(probing));
+}
+
+void TestTranscodeJob::plantedLinks_data()
+{
+    // The fake transcoder's lines once its output path is known as $out;
+    // $victim is a document of the user's.
+    QTest::addColumn<QByteArray>("transcript");
+    QTest::addColumn<int>("state");
+    QTest::newRow("links at every name the old counter gave")
+        << QByteArray("printf ours > \"$out\"\n") << int(ConvertDone);
+    QTest::newRow("the partial file swapped for a link")
+        << QByteArray("printf ours > \"$out\"\nrm \"$out\"\nln -s \"$victim\" \"$out\"\n")
+        << int(ConvertError);
+}
+
+// Nothing planted in the output folder is written through or given the
+// final name.
+void TestTranscodeJob::plantedLinks()
+{
+    QFETCH(QByteArray, transcript);
+    QFETCH(int, state);
+    const QString victim = dir.filePath(QStringLiteral("victim.txt"));
+    QFile document(victim);
+    QVERIFY(document.open(QIODevice::WriteOnly));
+    document.write("the user's");
+    document.close();
+    const QString pattern = QStringLiteral(".vantor-%1-%2-%3.part.mp4")
+                                .arg(QString::fromUtf8(PartialOutput::hostTag()))
+                                .arg(QCoreApplication::applicationPid());
+    for (int n = 1; n <= 1000; ++n)
+        QVERIFY(QFile::link(victim, dir.filePath(pattern.arg(n))));
+
+    TranscodeJob job;
+    QCOMPARE(job.setInput(source, makeAVSettings(0, 1, 1)), ResultOk);
+    job.setTranscoderProgram(writeScript(dir.path(), QStringLiteral("planted"),
+                                         "victim='" + victim.toUtf8() + "'\nfor a; do out=$a; done\n"
+                                             + transcript));
+    QSignalSpy finished(&job, &TranscodeJob::finished);
+    QCOMPARE(job.start(job.plannedOutputPath()), ResultOk);
+    QVERIFY(finished.wait(30000));
+
+    QCOMPARE(job.state(), state);
+    QCOMPARE(job.errorText(), QByteArray(state == ConvertDone ? "" : "转码中的临时文件被替换，结果未保存！\n"));
+    QCOMPARE(QFileInfo(victim).isSymLink(), false);
+    QFile after(victim);
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QCOMPARE(after.readAll(), QByteArray("the user's"));
+    const QFileInfo output(QString::fromUtf8(job.outputPath()));
+    QCOMPARE(output.exists() || output.isSymLink(), state == ConvertDone);
+    QVERIFY(!output.isSymLink());
+    if (state == ConvertDone) {
+        QFile made(output.filePath());
+        QVERIFY(made.open(QIODevice::ReadOnly));
+        QCOMPARE(made.readAll(), QByteArray("ours"));
+    }
+    QFile::remove(output.filePath());
+    QFile::remove(QString::fromUtf8(job.partialPath()));
+    for (int n = 1; n <= 1000; ++n)
+        QVERIFY(QFile::remove(dir.filePath(pattern.arg(n))));
 }
 
 QTEST_GUILESS_MAIN(TestTranscodeJob)
