@@ -3,12 +3,12 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSysInfo>
 
+#include "partialfile.h"
 #include "transcodeprocess.h"
 
 namespace {
@@ -71,7 +71,7 @@ int PartialOutput::removeLeftovers(const QString &folder)
         {QStringLiteral(".vantor-*.part*")}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QFileInfo &file : files) {
         if (writerIsGone(file, thisHost))
-            removed += QFile::remove(file.filePath()) ? 1 : 0;
+            removed += PartialFile::removeUnlessHeld(file.filePath()) ? 1 : 0;
     }
     return removed;
 }

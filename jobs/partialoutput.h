@@ -19,10 +19,12 @@ public:
     // This machine's name as partial names carry it: letters, digits, '.',
     // '_' and '-', anything else made '_'.
     static QByteArray hostTag();
-    // Removes the partial files in a folder whose writer is known to be gone:
-    // this host's whose process is not running. The older form without a
-    // host, ".vantor-<pid>-<n>.part<ext>", may come from any machine: such a
-    // file goes only when no process of that id runs here and nothing has
-    // written it for a day. Returns how many went.
+    // Removes the partial files in a folder whose writer is gone: this
+    // host's whose process id is not running here, and only when nobody
+    // holds the file's lock (a process id says nothing of a writer in
+    // another PID namespace, or on a clone of this machine sharing the
+    // folder). The older form without a host, ".vantor-<pid>-<n>.part<ext>",
+    // may come from any machine: such a file goes only when nothing has
+    // written it for a day as well. Returns how many went.
     static int removeLeftovers(const QString &folder);
 };
