@@ -236,7 +236,7 @@ OutputFolder::Problem ConversionQueue::checkFolder(const TranscodeJob *next)
     // gone was the user's choice, and is not made again behind their back.
     if (!defaultFolder.isEmpty() && folder == defaultFolder && !QFileInfo::exists(folder))
         QDir().mkpath(folder);
-    const qint64 needed = roomFor(next) + roomStillNeeded();
+    const qint64 needed = (next ? roomFor(next) : 0) + roomStillNeeded();
     const OutputFolder output(folder);
     const OutputFolder::Problem problem = output.problem(needed);
     lastFolderProblem = output.message(problem);
@@ -333,6 +333,15 @@ void ConversionQueue::jobFinished()
     if (job->ranOutOfSpace()) {
         stopForFolder(OutputFolder(QString::fromUtf8(outputDir)).message(OutputFolder::NoRoom));
         return;
+    }
+    // A failure may be the folder's: the next start would find that out,
+    // but after the last job none comes.
+    if (job->state() == ConvertError) {
+        const OutputFolder::Problem problem = checkFolder(nullptr);
+        if (problem == OutputFolder::Missing || problem == OutputFolder::NotWritable) {
+            stopForFolder(lastFolderProblem);
+            return;
+        }
     }
     sample();
     startMore();

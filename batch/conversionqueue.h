@@ -130,6 +130,7 @@ private:
     int startOne(TranscodeJob *job);
     TranscodeJob *nextMember();
     int capacity() const;
+    // `next` may be null: the folder as the converting jobs need it.
     OutputFolder::Problem checkFolder(const TranscodeJob *next);
     qint64 roomFor(const TranscodeJob *job) const;
     qint64 roomStillNeeded() const;

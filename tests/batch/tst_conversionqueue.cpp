@@ -47,10 +47,13 @@ const char *const bodies[][2] = {
               "printf 'frame=1 time=00:00:02.00 bitrate=1\\r'\nprintf partial > \"$out\"\n"
               "exec sleep 60\n"},
     {"full", "sleep 0.3\nprintf '%s: No space left on device\\n' \"$out\"\nexit 1\n"},
+    // Ends cleanly, without a file, once its folder has gone.
+    {"gone", "i=0\nwhile [ -d \"${out%/*}\" ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i+1)); done\n"},
 };
 
 // The kinds of a row's jobs, one letter each: o ok, f fail, s stall,
 // d disk full, m a transcoder that is missing.
+// g: waits for its folder to go.
 QByteArray kindOf(char letter)
 {
     switch (letter) {
@@ -58,6 +61,7 @@ QByteArray kindOf(char letter)
     case 'f': return "fail";
     case 's': return "stall";
     case 'd': return "full";
+    case 'g': return "gone";
     default: return "missing";
     }
 }
@@ -170,6 +174,10 @@ void TestConversionQueue::run_data()
     QTest::newRow("folder gone stops the run") << 2 << QByteArray("soo") << QString("folder gone") << 2
                                                << QByteArray("wew") << RunStoppedForFolder
                                                << QList<int>{0, 1, 0};
+    // No next job finds the folder gone: the run must not count as finished.
+    QTest::newRow("folder gone during the last job") << 1 << QByteArray("fg") << QString("folder gone")
+                                                     << 1 << QByteArray("ee") << RunStoppedForFolder
+                                                     << QList<int>{0, 2, 0};
     QTest::newRow("room for one at a time") << 2 << QByteArray("ooo") << QString("tight room") << 1
                                             << QByteArray("ddd") << RunFinished << QList<int>{3, 0, 0};
 }
