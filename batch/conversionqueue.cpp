@@ -378,7 +378,7 @@ void ConversionQueue::resume()
 
 qint64 ConversionQueue::secondsLeft() const
 {
-    return running ? estimate.secondsLeft() : -1;
+    return running && !paused ? estimate.secondsLeft() : -1;
 }
 
 double ConversionQueue::duration(const TranscodeJob *job) const

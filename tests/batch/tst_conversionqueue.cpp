@@ -1,6 +1,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QPointF>
 #include <QSignalSpy>
 #include <QStorageInfo>
 #include <QTemporaryDir>
@@ -8,6 +9,7 @@
 
 #include <memory>
 
+#include "batchestimate.h"
 #include "catalogue.h"
 #include "conversionqueue.h"
 #include "processes.h"
@@ -27,6 +29,8 @@ private slots:
     void cleanup();
     void run_data();
     void run();
+    void estimate_data();
+    void estimate();
 
 private:
     QByteArray program(const QByteArray &kind);
@@ -260,6 +264,49 @@ void TestConversionQueue::run()
         }
     }
     QCOMPARE(outputs.size(), report.succeeded);
+}
+
+void TestConversionQueue::estimate_data()
+{
+    // The work done (media seconds) at points in time (ms) of a batch of
+    // 1200 s; in between it is fed every half second, as the queue does.
+    QTest::addColumn<QList<QPointF>>("work");
+    QTest::addColumn<qint64>("low");
+    QTest::addColumn<qint64>("high");
+    const QPointF start(0, 0);
+    const QPointF minute(60000, 120);
+    QTest::newRow("nothing in the first 9 s") << QList<QPointF>{start, {9000, 18}} << qint64(-1)
+                                              << qint64(-1);
+    QTest::newRow("5 % done before 10 s") << QList<QPointF>{start, {6000, 60}} << qint64(110)
+                                          << qint64(118);
+    QTest::newRow("steady") << QList<QPointF>{start, minute} << qint64(535) << qint64(545);
+    QTest::newRow("a ten-minute stall") << QList<QPointF>{start, minute, {660000, 120}} << qint64(-1)
+                                        << qint64(-1);
+    QTest::newRow("work resumes after the stall")
+        << QList<QPointF>{start, minute, {660000, 120}, {666000, 132}} << qint64(525) << qint64(545);
+    QTest::newRow("a crawl gives no absurd figure") << QList<QPointF>{start, {60000, 0.001}}
+                                                    << qint64(-1) << qint64(-1);
+    QTest::newRow("counting down stops at zero")
+        << QList<QPointF>{start, {1000, 0}, {1500, 1100}, {2000, 1150}, {8000, 1150}} << qint64(0)
+        << qint64(0);
+}
+
+void TestConversionQueue::estimate()
+{
+    QFETCH(QList<QPointF>, work);
+    QFETCH(qint64, low);
+    QFETCH(qint64, high);
+    BatchEstimate estimate;
+    for (int i = 1; i < work.size(); ++i) {
+        const QPointF from = work.at(i - 1);
+        const QPointF to = work.at(i);
+        for (qint64 ms = qint64(from.x()) + 500; ms <= qint64(to.x()); ms += 500) {
+            const double done = from.y() + (to.y() - from.y()) * (ms - from.x()) / (to.x() - from.x());
+            estimate.update(1200, done, ms);
+        }
+    }
+    QVERIFY2(estimate.secondsLeft() >= low && estimate.secondsLeft() <= high,
+             qPrintable(QString::number(estimate.secondsLeft())));
 }
 
 QTEST_GUILESS_MAIN(TestConversionQueue)
