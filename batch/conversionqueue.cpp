@@ -71,7 +71,7 @@ void ConversionQueue::append(TranscodeJob *job)
         ++pendingLengths;
     }
     emit listChanged();
-    if (running && job->state() != ConvertDone) {
+    if (running && isPending(job)) {
         members.append(job);
         // A run with room to spare takes it at once.
         startMore();
@@ -117,10 +117,17 @@ void ConversionQueue::clear()
 TranscodeJob *ConversionQueue::findPending(int index) const
 {
     for (; index < jobs.size(); ++index) {
-        if (jobs.at(index)->state() != ConvertDone)
+        if (isPending(jobs.at(index)))
             return jobs.at(index);
     }
     return nullptr;
+}
+
+// A source that was absent when the list was restored waits for a start
+// that finds it again.
+bool ConversionQueue::isPending(const TranscodeJob *job)
+{
+    return job->state() != ConvertDone && !job->isSourceAbsent();
 }
 
 // -------------------------------------------------------------------- run
@@ -140,7 +147,7 @@ int ConversionQueue::start()
 
     members.clear();
     for (TranscodeJob *job : qAsConst(jobs)) {
-        if (job->state() != ConvertDone)
+        if (isPending(job))
             members.append(job);
     }
     cursor = 0;

@@ -17,16 +17,14 @@ QueueKeeper::QueueKeeper(ConversionQueue *queue, const QString &folder, QObject 
     connect(queue, &ConversionQueue::jobEnded, this, &QueueKeeper::jobEnded);
 }
 
-QList<QueueRow> QueueKeeper::restore(QStringList *vanished)
+QList<QueueRow> QueueKeeper::restore(QSet<QByteArray> *absent)
 {
     QList<QueueRow> saved;
     store.load(&saved);
     QList<QueueRow> rows;
     for (const QueueRow &row : qAsConst(saved)) {
-        if (!QFileInfo(QString::fromUtf8(row.inputPath)).isFile()) {
-            vanished->append(QString::fromUtf8(row.inputPath));
-            continue;
-        }
+        if (!QFileInfo(QString::fromUtf8(row.inputPath)).isFile())
+            absent->insert(row.inputPath);
         QueueRow restored = restoredRow(row);
         // The list knew of the end before the file took its name; a crash in
         // between left only the partial file, which the start sweeps away.

@@ -51,14 +51,26 @@ TranscodeJob::~TranscodeJob()
 
 int TranscodeJob::setInput(const QByteArray &path, const AVSettings &settings)
 {
-    const QFileInfo info(QString::fromUtf8(path));
-    if (!info.isFile())
+    if (!QFileInfo(QString::fromUtf8(path)).isFile())
         return ResultUnusable;
+    bindInput(path, settings);
+    sourceAbsent = false;
+    return ResultOk;
+}
+
+void TranscodeJob::setAbsentInput(const QByteArray &path, const AVSettings &settings)
+{
+    bindInput(path, settings);
+    sourceAbsent = true;
+}
+
+void TranscodeJob::bindInput(const QByteArray &path, const AVSettings &settings)
+{
+    const QFileInfo info(QString::fromUtf8(path));
     baseName = info.completeBaseName().toUtf8();
     sourceExtension = '.' + info.suffix().toUtf8();
     command = TranscodeCommand(settings);
     command.inputPath = path;
-    return ResultOk;
 }
 
 QByteArray TranscodeJob::plannedOutputPath() const
@@ -81,6 +93,8 @@ int TranscodeJob::start(const QByteArray &outputPath)
 {
     if (process.isRunning() || !process.reapChild() || readBack->isRunning())
         return ResultAlreadyRunning;
+    if (sourceAbsent)
+        return ResultUnusable;
 
     const QByteArray previousTarget = targetPath;
     const QByteArray previousPartial = command.outputPath;

@@ -40,12 +40,17 @@ public:
     // Binds the job to a file: ResultOk, or ResultUnusable when no file is
     // there (nothing changes then).
     int setInput(const QByteArray &path, const AVSettings &settings);
+    // Binds the job to a file that is not there now, as a saved list may
+    // name one on an unplugged disk: the job keeps its settings and what it
+    // did, and never starts (ResultUnusable).
+    void setAbsentInput(const QByteArray &path, const AVSettings &settings);
+    bool isSourceAbsent() const { return sourceAbsent; }
     // Where the job writes unless the queue chooses otherwise: the output
     // folder, the prefix, the base name and the container's extension.
     QByteArray plannedOutputPath() const;
     // ResultOk; ResultAlreadyRunning while the child is alive or its result
-    // is read back; otherwise the process start's code, and then nothing
-    // changes.
+    // is read back; ResultUnusable for an absent source; otherwise the
+    // process start's code, and then nothing changes.
     int start(const QByteArray &outputPath);
     // ResultOk, or ResultNothingToStop for a done job, which stays done. A
     // running child is killed, never waited for, and its partial output
@@ -135,6 +140,7 @@ private:
     bool keepOutput();
     void removePartial();
     bool ranTranscoder() const { return !refused && creationFailure.isEmpty(); }
+    void bindInput(const QByteArray &path, const AVSettings &settings);
 
     TranscodeCommand command;
     TranscodeProcess process;
@@ -162,6 +168,7 @@ private:
     QByteArray targetPath;
     // The final name is too long: the job ends at once, without ffmpeg.
     bool refused = false;
+    bool sourceAbsent = false;
     // Made and locked before ffmpeg starts.
     PartialFile partial;
     // Why the partial file could not be made, as ffmpeg would say it: the

@@ -58,6 +58,7 @@ const char *const bodies[][2] = {
 // The kinds of a row's jobs, one letter each: o ok, f fail, s stall,
 // d disk full, m a transcoder that is missing.
 // g: waits for its folder to go.
+// a: a source that was absent when the list was restored.
 QByteArray kindOf(char letter)
 {
     switch (letter) {
@@ -182,6 +183,9 @@ void TestConversionQueue::run_data()
     QTest::newRow("folder gone during the last job") << 1 << QByteArray("fg") << QString("folder gone")
                                                      << 1 << QByteArray("ee") << RunStoppedForFolder
                                                      << QList<int>{0, 2, 0};
+    QTest::newRow("an absent source is skipped") << 2 << QByteArray("oao") << QString() << 2
+                                                 << QByteArray("dwd") << RunFinished
+                                                 << QList<int>{2, 0, 0};
     QTest::newRow("room for one at a time") << 2 << QByteArray("ooo") << QString("tight room") << 1
                                             << QByteArray("ddd") << RunFinished << QList<int>{3, 0, 0};
 }
@@ -214,6 +218,8 @@ void TestConversionQueue::run()
         source.close();
         jobs.push_back(std::make_unique<TranscodeJob>());
         QCOMPARE(jobs.back()->setInput(source.fileName().toUtf8(), makeAVSettings(0, 1, 1)), ResultOk);
+        if (kinds.at(i) == 'a')
+            jobs.back()->setAbsentInput(source.fileName().toUtf8(), makeAVSettings(0, 1, 1));
         jobs.back()->setTranscoderProgram(program(kindOf(kinds.at(i))));
         queue.append(jobs.back().get());
     }
