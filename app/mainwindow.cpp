@@ -283,6 +283,12 @@ void MainWindow::restoreList()
             item->job()->restoreResult(row.state, row.outputPath, row.errorText, row.warningText);
     }
     showRowsListed();
+    if (keeper->isListKeptElsewhere()) {
+        QTimer::singleShot(0, this, [this] {
+            tell(QStringLiteral("另一个 Vantor视频转换器 窗口正在保存文件列表，\n"
+                                "本窗口的列表不会被保存。\n"));
+        });
+    }
 }
 
 InputItem *MainWindow::itemAt(int row) const

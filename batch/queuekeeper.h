@@ -32,6 +32,8 @@ public:
     // not there now (an unplugged disk) stays as it was, its source named in
     // `absent`: it comes back to life at a start that finds the file again.
     QList<QueueRow> restore(QSet<QByteArray> *absent);
+    // Another converter keeps the saved list: this one's is never saved.
+    bool isListKeptElsewhere() const { return store.isHeldElsewhere(); }
     // Settings changed outside the queue's knowledge.
     void changed() { store.changed(); }
     // Writes what is due now: after a clear, and at exit.

@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <unistd.h>
 
 #include "catalogue.h"
@@ -200,6 +201,9 @@ void TestQueueStore::savedFiles_data()
                                                     << false << false;
     QTest::newRow("a folder instead of the journal") << goodSnapshot << QByteArray("<folder>") << ""
                                                      << true << false << false;
+    // A converter on another display: its list is neither read nor written.
+    QTest::newRow("another store holds the folder") << QByteArray("<held>") << goodJournal << ""
+                                                    << true << false << false;
 }
 
 // Loads what is there, then records another end; the next load must show it
@@ -230,8 +234,15 @@ void TestQueueStore::savedFiles()
         } else if (!contents[i].isNull()) {
             QFile file(paths[i]);
             QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(contents[i]);
+            file.write(contents[i] == "<held>" ? goodSnapshot : contents[i]);
         }
+    }
+    std::unique_ptr<QueueStore> holder;
+    if (snapshot == "<held>") {
+        holder = std::make_unique<QueueStore>(folder);
+        QList<QueueRow> held;
+        QCOMPARE(holder->load(&held), ResultOk);
+        QCOMPARE(states(held), QStringLiteral("a=0 b=2"));
     }
     const QString before[2] = {describe(paths[0]), describe(paths[1])};
 
@@ -241,6 +252,7 @@ void TestQueueStore::savedFiles()
         QCOMPARE(store.load(&rows), readOnly || snapshotAside ? ResultUnusable : ResultOk);
         QCOMPARE(states(rows), expected);
         QCOMPARE(store.isReadOnly(), readOnly);
+        QCOMPARE(store.isHeldElsewhere(), snapshot == "<held>");
         QCOMPARE(describe(paths[0] + QStringLiteral(".bad")),
                  snapshotAside ? QStringLiteral("file ") + QString::fromLatin1(snapshot.toHex())
                                : QStringLiteral("nothing"));
@@ -278,7 +290,7 @@ void TestQueueStore::roundTrip()
         QList<QueueRow> none;
         QCOMPARE(store.load(&none), ResultOk);
         QVERIFY(none.isEmpty());
-        QVERIFY(!QFileInfo::exists(folder));
+        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/queue.json")));
         store.setSource([&rows] { return rows; });
         QSignalSpy saved(&store, &QueueStore::saved);
         for (int i = 0; i < 100; ++i)
