@@ -168,10 +168,10 @@ void TestOutputNames::removeLeftovers()
     QTemporaryDir dir;
     QProcess writer;
     if (writerElsewhere) {
-        writer.start(QStringLiteral("unshare"),
-                     {QStringLiteral("--pid"), QStringLiteral("--fork"), QStringLiteral("--map-root-user"),
-                      QStringLiteral("--kill-child"), QCoreApplication::applicationFilePath(),
-                      QStringLiteral("--hold-partial"), dir.path()});
+        writer.start(QStringLiteral("unshare"), QStringLiteral("--pid --fork --map-root-user --kill-child")
+                                                        .split(QLatin1Char(' '))
+                                                    << QCoreApplication::applicationFilePath()
+                                                    << QStringLiteral("--hold-partial") << dir.path());
         QByteArray made;
         while (!made.endsWith('\n') && writer.waitForReadyRead(30000))
             made += writer.readAllStandardOutput();
