@@ -29,9 +29,8 @@ QString batchProgressText(double share, qint64 secondsLeft, bool paused)
     const QString progress = QStringLiteral("总进度 %1%").arg(qBound(0, int(share * 100), 100));
     if (paused)
         return QStringLiteral("已暂停  ") + progress;
-    if (secondsLeft < 0)
-        return progress;
-    return progress + QStringLiteral("  ") + timeLeftText(secondsLeft);
+    return progress + QStringLiteral("  ")
+           + (secondsLeft < 0 ? QStringLiteral("剩余时间估算中…") : timeLeftText(secondsLeft));
 }
 
 QString runSummaryText(const RunReport &report)

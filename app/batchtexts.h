@@ -8,7 +8,7 @@
 // What the window says of a batch.
 
 // While it runs: "总进度 42%  剩余约 3 分 10 秒", "已暂停  总进度 42%" while
-// paused; no time left while it is unknown.
+// paused; "总进度 42%  剩余时间估算中…" while the time left is unknown.
 QString batchProgressText(double share, qint64 secondsLeft, bool paused);
 
 // Its summary: the counts, then each failed file with its reasons and each

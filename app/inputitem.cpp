@@ -108,6 +108,15 @@ int InputItem::setInputFile(const QByteArray &path, const AVSettings &settings)
     return ResultOk;
 }
 
+void InputItem::setAbsentInputFile(const QByteArray &path, const AVSettings &settings)
+{
+    conversion->setAbsentInput(path, settings);
+    sizeText.clear();
+    nameText = QFileInfo(QString::fromUtf8(path)).fileName();
+    showFile();
+    showState(conversion->state());
+}
+
 void InputItem::showFile()
 {
     // A row not yet bound keeps the form's sample texts.
@@ -151,7 +160,9 @@ void InputItem::showState(int state)
     if (!formBuilt)
         return;
     const bool held = state == ConvertRunning && conversion->isPaused();
-    ui.status->setText(held ? QStringLiteral("已暂停...") : QString::fromUtf8(statusTexts[state]));
+    ui.status->setText(conversion->isSourceAbsent() ? QStringLiteral("源文件不存在")
+                       : held                       ? QStringLiteral("已暂停...")
+                                                    : QString::fromUtf8(statusTexts[state]));
     // The reason stays on the row after the summary has gone.
     QString reason;
     if (state == ConvertError)

@@ -52,6 +52,9 @@ public:
     // Binds the row to a file and shows its name and size: ResultOk, or
     // ResultUnusable when no file is there (nothing changes then).
     int setInputFile(const QByteArray &path, const AVSettings &settings);
+    // Binds the row to a file that is not there now; it says "源文件不存在"
+    // and is never converted.
+    void setAbsentInputFile(const QByteArray &path, const AVSettings &settings);
 
     // Job, forwarded.
     int startConvert();

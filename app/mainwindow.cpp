@@ -257,17 +257,19 @@ int MainWindow::addInputFile(const QByteArray &path)
     return listFile(path, currentSettings) ? ResultOk : ResultInvalidArgument;
 }
 
-InputItem *MainWindow::listFile(const QByteArray &path, const AVSettings &settings)
+InputItem *MainWindow::listFile(const QByteArray &path, const AVSettings &settings, bool absent)
 {
     const QFileInfo info(QString::fromUtf8(path));
-    if (path.isEmpty() || !info.exists())
+    if (path.isEmpty() || (!absent && !info.exists()))
         return nullptr;
     if (!isInputExtension(asciiLower("." + info.suffix().toUtf8())))
         return nullptr;
     if (listedPaths.contains(path))
         return nullptr;
     InputItem *item = rows->makeItem();
-    if (item->setInputFile(path, settings) != ResultOk) {
+    if (absent)
+        item->setAbsentInputFile(path, settings);
+    else if (item->setInputFile(path, settings) != ResultOk) {
         delete item;
         return nullptr;
     }
@@ -279,18 +281,20 @@ InputItem *MainWindow::listFile(const QByteArray &path, const AVSettings &settin
     return item;
 }
 
-// The list as the last run of the converter left it.
+// The list as the last run of the converter left it; rows whose source is
+// not there now stay, for a start that finds it again.
 void MainWindow::restoreList()
 {
-    QStringList vanished;
-    for (const QueueRow &row : keeper->restore(&vanished)) {
-        if (InputItem *item = listFile(row.inputPath, row.settings))
+    QSet<QByteArray> absent;
+    for (const QueueRow &row : keeper->restore(&absent)) {
+        if (InputItem *item = listFile(row.inputPath, row.settings, absent.contains(row.inputPath)))
             item->job()->restoreResult(row.state, row.outputPath, row.errorText, row.warningText);
     }
     showRowsListed();
-    if (!vanished.isEmpty()) {
-        QTimer::singleShot(0, this, [this, vanished] {
-            tell(QStringLiteral("以下文件已不存在，已从列表中移除：\n") + vanished.join('\n') + '\n');
+    if (keeper->isListKeptElsewhere()) {
+        QTimer::singleShot(0, this, [this] {
+            tell(QStringLiteral("另一个 Vantor视频转换器 窗口正在保存文件列表，\n"
+                                "本窗口的列表不会被保存。\n"));
         });
     }
 }

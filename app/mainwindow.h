@@ -90,7 +90,7 @@ private:
     void setOutputDirectory(const QString &dir);
 
     bool isInputExtension(const QByteArray &extension) const;
-    InputItem *listFile(const QByteArray &path, const AVSettings &settings);
+    InputItem *listFile(const QByteArray &path, const AVSettings &settings, bool absent = false);
     void restoreList();
     InputItem *itemAt(int row) const;
     InputItem *currentItem() const;

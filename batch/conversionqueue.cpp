@@ -71,7 +71,7 @@ void ConversionQueue::append(TranscodeJob *job)
         ++pendingLengths;
     }
     emit listChanged();
-    if (running && job->state() != ConvertDone) {
+    if (running && isPending(job)) {
         members.append(job);
         // A run with room to spare takes it at once.
         startMore();
@@ -117,10 +117,17 @@ void ConversionQueue::clear()
 TranscodeJob *ConversionQueue::findPending(int index) const
 {
     for (; index < jobs.size(); ++index) {
-        if (jobs.at(index)->state() != ConvertDone)
+        if (isPending(jobs.at(index)))
             return jobs.at(index);
     }
     return nullptr;
+}
+
+// A source that was absent when the list was restored waits for a start
+// that finds it again.
+bool ConversionQueue::isPending(const TranscodeJob *job)
+{
+    return job->state() != ConvertDone && !job->isSourceAbsent();
 }
 
 // -------------------------------------------------------------------- run
@@ -140,7 +147,7 @@ int ConversionQueue::start()
 
     members.clear();
     for (TranscodeJob *job : qAsConst(jobs)) {
-        if (job->state() != ConvertDone)
+        if (isPending(job))
             members.append(job);
     }
     cursor = 0;
@@ -236,7 +243,7 @@ OutputFolder::Problem ConversionQueue::checkFolder(const TranscodeJob *next)
     // gone was the user's choice, and is not made again behind their back.
     if (!defaultFolder.isEmpty() && folder == defaultFolder && !QFileInfo::exists(folder))
         QDir().mkpath(folder);
-    const qint64 needed = roomFor(next) + roomStillNeeded();
+    const qint64 needed = (next ? roomFor(next) : 0) + roomStillNeeded();
     const OutputFolder output(folder);
     const OutputFolder::Problem problem = output.problem(needed);
     lastFolderProblem = output.message(problem);
@@ -364,6 +371,15 @@ void ConversionQueue::jobFinished()
         stopForFolder(OutputFolder(QString::fromUtf8(outputDir)).message(OutputFolder::NoRoom));
         return;
     }
+    // A failure may be the folder's: the next start would find that out,
+    // but after the last job none comes.
+    if (job->state() == ConvertError) {
+        const OutputFolder::Problem problem = checkFolder(nullptr);
+        if (problem == OutputFolder::Missing || problem == OutputFolder::NotWritable) {
+            stopForFolder(lastFolderProblem);
+            return;
+        }
+    }
     sample();
     startMore();
 }
@@ -399,7 +415,7 @@ void ConversionQueue::resume()
 
 qint64 ConversionQueue::secondsLeft() const
 {
-    return running ? estimate.secondsLeft() : -1;
+    return running && !paused ? estimate.secondsLeft() : -1;
 }
 
 double ConversionQueue::duration(const TranscodeJob *job) const

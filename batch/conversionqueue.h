@@ -64,7 +64,8 @@ public:
     void clear();
     int count() const { return int(jobs.size()); }
     TranscodeJob *jobAt(int index) const { return jobs.at(index); }
-    // The first job at or after `index` that is not done, or nullptr.
+    // The first job at or after `index` that is not done, or nullptr; a job
+    // whose source is absent is never pending.
     TranscodeJob *findPending(int index) const;
 
     // Starts a run over the jobs not done: ResultOk; ResultNothingPending;
@@ -133,10 +134,12 @@ private slots:
     void sample();
 
 private:
+    static bool isPending(const TranscodeJob *job);
     void startMore();
     int startOne(TranscodeJob *job);
     TranscodeJob *nextMember();
     int capacity() const;
+    // `next` may be null: the folder as the converting jobs need it.
     OutputFolder::Problem checkFolder(const TranscodeJob *next);
     qint64 roomFor(const TranscodeJob *job) const;
     qint64 roomStillNeeded() const;

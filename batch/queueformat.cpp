@@ -47,6 +47,8 @@ QJsonObject rowObject(const QueueRow &row)
     insertText(object, "output", row.outputPath);
     insertText(object, "error", row.errorText);
     insertText(object, "warning", row.warningText);
+    if (row.madeInode != 0)
+        object.insert(QStringLiteral("made"), QString::number(row.madeInode));
     return object;
 }
 
@@ -70,6 +72,17 @@ bool readText(const QJsonObject &object, const char *key, QByteArray *text)
     return true;
 }
 
+// Optional: lists written without it load as they are.
+bool readMade(const QJsonObject &object, QueueRow *row)
+{
+    QByteArray made;
+    bool isNumber = true;
+    if (!readText(object, "made", &made))
+        return false;
+    row->madeInode = made.isEmpty() ? 0 : made.toULongLong(&isNumber);
+    return isNumber;
+}
+
 bool readRow(const QJsonValue &value, QueueRow *row)
 {
     const QJsonObject object = value.toObject();
@@ -90,7 +103,7 @@ bool readRow(const QJsonValue &value, QueueRow *row)
     }
     return readText(object, "output", &row->outputPath)
            && readText(object, "error", &row->errorText)
-           && readText(object, "warning", &row->warningText);
+           && readText(object, "warning", &row->warningText) && readMade(object, row);
 }
 
 // Usable, Damaged or Newer for a document that should carry `format`.

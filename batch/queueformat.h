@@ -14,7 +14,9 @@
 //      "state":2,"output":"/out/Vantor转码-a.mp4"}, ...]}
 // "settings" are the eleven AVSettings fields in their declared order;
 // "output", "error" and "warning" are left out when empty; "journal" is the
-// number of the last journal record the snapshot includes.
+// number of the last journal record the snapshot includes. A job's end
+// recorded before its file took its name also carries "made", the file's
+// inode in decimal (see QueueRow::madeInode).
 //
 // The journal holds the jobs that ended since: a header line, then one line
 // for each end, each line ending in "\n":

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include "conversionqueue.h"
+#include "partialfile.h"
 #include "transcodejob.h"
 
 QueueKeeper::QueueKeeper(ConversionQueue *queue, const QString &folder, QObject *parent)
@@ -17,24 +18,28 @@ QueueKeeper::QueueKeeper(ConversionQueue *queue, const QString &folder, QObject 
     connect(queue, &ConversionQueue::jobEnded, this, &QueueKeeper::jobEnded);
 }
 
-QList<QueueRow> QueueKeeper::restore(QStringList *vanished)
+QList<QueueRow> QueueKeeper::restore(QSet<QByteArray> *absent)
 {
     QList<QueueRow> saved;
     store.load(&saved);
     QList<QueueRow> rows;
     for (const QueueRow &row : qAsConst(saved)) {
-        if (!QFileInfo(QString::fromUtf8(row.inputPath)).isFile()) {
-            vanished->append(QString::fromUtf8(row.inputPath));
-            continue;
-        }
+        if (!QFileInfo(QString::fromUtf8(row.inputPath)).isFile())
+            absent->insert(row.inputPath);
         QueueRow restored = restoredRow(row);
         // The list knew of the end before the file took its name; a crash in
-        // between left only the partial file, which the start sweeps away.
-        if (restored.state == ConvertDone && !QFileInfo::exists(QString::fromUtf8(restored.outputPath))) {
+        // between left only the partial file, which the start sweeps away,
+        // or a file under a "(2)" name, and the planned name then holds
+        // someone else's file.
+        const bool made = restored.madeInode == 0
+                          || PartialFile::inodeAt(restored.outputPath) == restored.madeInode;
+        if (restored.state == ConvertDone
+            && (!made || !QFileInfo::exists(QString::fromUtf8(restored.outputPath)))) {
             restored.state = ConvertWaiting;
             restored.outputPath.clear();
             restored.warningText.clear();
         }
+        restored.madeInode = 0;
         rows << restored;
     }
     // Read only now, so that nothing is written before the list is back.
@@ -55,20 +60,25 @@ QueueRow QueueKeeper::rowOf(const TranscodeJob *job)
             job->errorText(), job->warningText()};
 }
 
+// What is tried: the planned name, and the file that is to take it.
 void QueueKeeper::jobKeeping(TranscodeJob *job, const QByteArray &outputPath)
 {
     QueueRow row = rowOf(job);
     row.state = ConvertDone;
     row.outputPath = outputPath;
     row.errorText.clear();
+    row.madeInode = PartialFile::inodeAt(job->partialPath());
     store.recordEnd(row);
     recorded.insert(job, row);
 }
 
+// What is reached: recorded unless it is what was tried, which the file's
+// inode under the planned name proves at the next start.
 void QueueKeeper::jobEnded(TranscodeJob *job)
 {
     const QueueRow row = rowOf(job);
-    // Recorded already, unless the name or the verdict changed on the way.
-    if (recorded.take(job) != row)
+    QueueRow tried = recorded.take(job);
+    tried.madeInode = 0;
+    if (tried != row)
         store.recordEnd(row);
 }

@@ -3,8 +3,8 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
-#include <QStringList>
 
 #include "queuerow.h"
 #include "queuestore.h"
@@ -28,9 +28,12 @@ public:
 
     // The list as it was, to list again at start, before anything changes:
     // a row that was converting is waiting again, and so is a done row whose
-    // file has gone; the sources that have vanished are left out and named
-    // in `vanished`.
-    QList<QueueRow> restore(QStringList *vanished);
+    // file has gone or is not the file its job made. A row whose source is
+    // not there now (an unplugged disk) stays as it was, its source named in
+    // `absent`: it comes back to life at a start that finds the file again.
+    QList<QueueRow> restore(QSet<QByteArray> *absent);
+    // Another converter keeps the saved list: this one's is never saved.
+    bool isListKeptElsewhere() const { return store.isHeldElsewhere(); }
     // Settings changed outside the queue's knowledge.
     void changed() { store.changed(); }
     // Writes what is due now: after a clear, and at exit.

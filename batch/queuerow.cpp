@@ -6,7 +6,7 @@ bool operator==(const QueueRow &a, const QueueRow &b)
 {
     return a.inputPath == b.inputPath && a.settings == b.settings && a.state == b.state
            && a.outputPath == b.outputPath && a.errorText == b.errorText
-           && a.warningText == b.warningText;
+           && a.warningText == b.warningText && a.madeInode == b.madeInode;
 }
 
 bool operator!=(const QueueRow &a, const QueueRow &b)

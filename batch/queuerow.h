@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QtGlobal>
 
 #include "avsettings.h"
 
@@ -17,6 +18,10 @@ struct QueueRow
     // Each line ends in "\n", as TranscodeJob gives them.
     QByteArray errorText;
     QByteArray warningText;
+    // The inode of the file a done row's job made, recorded before that file
+    // takes its name, as the name may still end up a "(2)"; 0 once the name
+    // it took is recorded.
+    quint64 madeInode = 0;
 };
 
 bool operator==(const QueueRow &a, const QueueRow &b);

@@ -75,6 +75,18 @@ int QueueStore::load(QList<QueueRow> *rows)
 {
     rows->clear();
     loaded = true;
+    const QString folder = QFileInfo(snapshotPath).absolutePath();
+    switch (DurableFile::makeFolder(folder) ? folderLock.take(folder) : StateFolderLock::Unavailable) {
+    case StateFolderLock::Taken:
+        break;
+    case StateFolderLock::HeldElsewhere:
+        heldElsewhere = true;
+        return refuse();
+    case StateFolderLock::Unavailable:
+        // Which converter may write cannot be told: none does.
+        readOnly = true;
+        break;
+    }
     const DurableFile::Kind snapshotKind = DurableFile::kindAt(snapshotPath);
     const DurableFile::Kind journalKind = DurableFile::kindAt(journalPath);
     if (snapshotKind == DurableFile::Other || journalKind == DurableFile::Other)

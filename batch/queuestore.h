@@ -11,6 +11,7 @@
 
 #include "durablefile.h"
 #include "queuerow.h"
+#include "statefolderlock.h"
 
 // The input list as a document that is always saved, in two files of one
 // folder (see QueueFormat): a snapshot of every row, rewritten a moment after
@@ -22,6 +23,11 @@
 // Nothing is ever written through a symbolic link or over what is not a
 // regular file, nor over the files of a newer converter: saving is then off
 // until the program ends, and the program works as before.
+//
+// One store at a time writes a folder (StateFolderLock, taken at load and
+// held until the store goes): a second converter, on another display or
+// another machine sharing the home folder, neither reads nor writes the
+// list the first one keeps.
 class QueueStore final : public QObject
 {
     Q_OBJECT
@@ -33,7 +39,7 @@ public:
     ~QueueStore() override;
 
     // $XDG_STATE_HOME/vantor-converter, or ~/.local/state/vantor-converter.
-    // It is made when first written.
+    // It is made at load, for its lock.
     static QString defaultFolder();
 
     // Reads the list; called once, at start, before anything else (until
@@ -47,8 +53,13 @@ public:
     // older ".bad", and the list starts afresh), or when either file belongs
     // to a newer converter or a link or something else than a file stands
     // in its place (then both stay as they are and isReadOnly() is true).
+    // ResultUnusable with no rows, and read-only, while another store holds
+    // the folder (isHeldElsewhere()). A lock that cannot be had at all (the
+    // folder cannot be written, a link at the lock file) leaves the list
+    // read but read-only.
     int load(QList<QueueRow> *rows);
     bool isReadOnly() const { return readOnly; }
+    bool isHeldElsewhere() const { return heldElsewhere; }
 
     // Gives the rows when a snapshot is due; called on the GUI thread. It
     // must stay callable until flush() or the destructor, or be cleared.
@@ -80,6 +91,8 @@ private:
 
     const QString snapshotPath;
     const QString journalPath;
+    StateFolderLock folderLock;
+    bool heldElsewhere = false;
     std::function<QList<QueueRow>()> rowSource;
     QTimer saveTimer;
     bool loaded = false;

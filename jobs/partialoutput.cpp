@@ -3,17 +3,19 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSysInfo>
 
+#include "partialfile.h"
 #include "transcodeprocess.h"
 
 namespace {
 
+// The last part is the random one, or the counter of older converters.
 const QRegularExpression partialName(
-    QStringLiteral("^\\.vantor-([A-Za-z0-9._-]+)-(\\d+)-\\d+\\.part(\\.[^./]*)?$"));
+    QStringLiteral("^\\.vantor-([A-Za-z0-9._-]+)-(\\d+)-[0-9a-f]+\\.part(\\.[^./]*)?$"));
 const QRegularExpression hostlessName(QStringLiteral("^\\.vantor-(\\d+)-\\d+\\.part(\\.[^./]*)?$"));
 // A running job writes its file all the time.
 constexpr qint64 hostlessQuietSecs = 24 * 60 * 60;
@@ -23,7 +25,7 @@ constexpr int maxHostTagBytes = 64;
 bool writerIsGone(const QFileInfo &file, const QString &thisHost)
 {
     // The two forms never match the same name: the older one has two numbers
-    // after the prefix, this one a host and two numbers.
+    // after the prefix, this one a host, a number and a random part.
     QRegularExpressionMatch match = hostlessName.match(file.fileName());
     if (match.hasMatch()) {
         return !processIsAlive(match.captured(1).toInt())
@@ -50,13 +52,14 @@ QByteArray PartialOutput::hostTag()
 
 QByteArray PartialOutput::pathFor(const QByteArray &finalPath)
 {
-    static int sequence = 0;
+    const QByteArray random =
+        QByteArray::number(QRandomGenerator::system()->generate64(), 16).rightJustified(16, '0');
     const QFileInfo info(QString::fromUtf8(finalPath));
     const QByteArray suffix = info.suffix().isEmpty() ? QByteArray() : '.' + info.suffix().toUtf8();
     const int slash = finalPath.lastIndexOf('/');
     const QByteArray folder = slash < 0 ? QByteArray(".") : finalPath.left(slash);
     return folder + "/.vantor-" + hostTag() + '-' + QByteArray::number(QCoreApplication::applicationPid())
-           + '-' + QByteArray::number(++sequence) + ".part" + suffix;
+           + '-' + random + ".part" + suffix;
 }
 
 int PartialOutput::removeLeftovers(const QString &folder)
@@ -68,7 +71,7 @@ int PartialOutput::removeLeftovers(const QString &folder)
         {QStringLiteral(".vantor-*.part*")}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QFileInfo &file : files) {
         if (writerIsGone(file, thisHost))
-            removed += QFile::remove(file.filePath()) ? 1 : 0;
+            removed += PartialFile::removeUnlessHeld(file.filePath()) ? 1 : 0;
     }
     return removed;
 }

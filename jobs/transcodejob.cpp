@@ -1,6 +1,5 @@
 #include "transcodejob.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QString>
 #include <QSocketNotifier>
@@ -52,14 +51,26 @@ TranscodeJob::~TranscodeJob()
 
 int TranscodeJob::setInput(const QByteArray &path, const AVSettings &settings)
 {
-    const QFileInfo info(QString::fromUtf8(path));
-    if (!info.isFile())
+    if (!QFileInfo(QString::fromUtf8(path)).isFile())
         return ResultUnusable;
+    bindInput(path, settings);
+    sourceAbsent = false;
+    return ResultOk;
+}
+
+void TranscodeJob::setAbsentInput(const QByteArray &path, const AVSettings &settings)
+{
+    bindInput(path, settings);
+    sourceAbsent = true;
+}
+
+void TranscodeJob::bindInput(const QByteArray &path, const AVSettings &settings)
+{
+    const QFileInfo info(QString::fromUtf8(path));
     baseName = info.completeBaseName().toUtf8();
     sourceExtension = '.' + info.suffix().toUtf8();
     command = TranscodeCommand(settings);
     command.inputPath = path;
-    return ResultOk;
 }
 
 QByteArray TranscodeJob::plannedOutputPath() const
@@ -82,19 +93,26 @@ int TranscodeJob::start(const QByteArray &outputPath)
 {
     if (process.isRunning() || !process.reapChild() || readBack->isRunning())
         return ResultAlreadyRunning;
+    if (sourceAbsent)
+        return ResultUnusable;
 
     const QByteArray previousTarget = targetPath;
     const QByteArray previousPartial = command.outputPath;
     targetPath = outputPath;
-    command.outputPath = PartialOutput::pathFor(outputPath);
-    QList<QByteArray> arguments = command.arguments();
-    if (!programOverride.isEmpty())
-        arguments.first() = programOverride;
     // ffmpeg never sees the final name, so a name too long for the file
     // system would only fail at the very end.
     refused = QFileInfo(QString::fromUtf8(outputPath)).fileName().toUtf8().size() > maxNameBytes;
-    const int code = refused ? ResultOk : process.start(arguments);
+    // A partial file that cannot be made fails the job as ffmpeg's own line
+    // would have, without ffmpeg.
+    const int createError = refused ? 0 : partial.create(outputPath);
+    creationFailure = createError != 0 ? partial.failureLine(createError) : QByteArray();
+    command.outputPath = refused ? PartialOutput::pathFor(outputPath) : partial.path();
+    QList<QByteArray> arguments = command.arguments();
+    if (!programOverride.isEmpty())
+        arguments.first() = programOverride;
+    const int code = !ranTranscoder() ? ResultOk : process.start(arguments, partial.descriptor());
     if (code != ResultOk) {
+        partial.remove();
         targetPath = previousTarget;
         command.outputPath = previousPartial;
         startError = findProgram(arguments.first()).isEmpty()
@@ -112,7 +130,7 @@ int TranscodeJob::start(const QByteArray &outputPath)
     lastRefresh.invalidate();
     setState(ConvertRunning);
     setProgress(0);
-    if (refused) {
+    if (!ranTranscoder()) {
         exitTimer->start(0);
     } else {
         outputNotifier = new QSocketNotifier(process.outputDescriptor(), QSocketNotifier::Read, this);
@@ -193,7 +211,7 @@ void TranscodeJob::readOutput()
 // but has not exited yet is waited for, without ever blocking.
 void TranscodeJob::checkExit()
 {
-    if (!refused && !process.reapChild()) {
+    if (ranTranscoder() && !process.reapChild()) {
         exitTimer->start(qMin(lastExitCheckMs, firstExitCheckMs << qMin(exitChecks++, 7)));
         return;
     }
@@ -237,10 +255,14 @@ void TranscodeJob::endJob()
     // The last position read is shown before the verdict.
     refreshProgress();
     stopWatching();
-    const bool ran = !refused;
+    const bool ran = ranTranscoder();
     if (refused) {
         refused = false;
         parser.addReason("输出文件名太长！");
+    }
+    if (!creationFailure.isEmpty()) {
+        parser.processRead(creationFailure.constData(), int(creationFailure.size()));
+        creationFailure.clear();
     }
     const bool clean = ran && process.exitedCleanly();
     const bool done = parser.verdict(clean, clean && partialWritten());
@@ -299,9 +321,17 @@ bool TranscodeJob::partialWritten()
 // free number instead.
 bool TranscodeJob::keepOutput()
 {
+    // Whatever took the partial file's place (a link to a user's document)
+    // is never given the final name.
+    if (!partial.isIntact()) {
+        parser.addReason("转码中的临时文件被替换，结果未保存！");
+        parser.verdict(false, false);
+        return false;
+    }
     emit keeping(targetPath);
     const QByteArray kept = renameToFreeName(command.outputPath, targetPath);
     if (!kept.isEmpty()) {
+        partial.release();
         targetPath = kept;
         return true;
     }
@@ -312,9 +342,7 @@ bool TranscodeJob::keepOutput()
 
 void TranscodeJob::removePartial()
 {
-    const QString partial = QString::fromUtf8(command.outputPath);
-    if (!partial.isEmpty())
-        QFile::remove(partial);
+    partial.remove();
 }
 
 void TranscodeJob::setProgress(int percent)

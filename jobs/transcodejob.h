@@ -9,6 +9,7 @@
 #include "avsettings.h"
 #include "outputparser.h"
 #include "outputreadback.h"
+#include "partialfile.h"
 #include "resultcodes.h"
 #include "transcodecommand.h"
 #include "transcodeprocess.h"
@@ -39,12 +40,17 @@ public:
     // Binds the job to a file: ResultOk, or ResultUnusable when no file is
     // there (nothing changes then).
     int setInput(const QByteArray &path, const AVSettings &settings);
+    // Binds the job to a file that is not there now, as a saved list may
+    // name one on an unplugged disk: the job keeps its settings and what it
+    // did, and never starts (ResultUnusable).
+    void setAbsentInput(const QByteArray &path, const AVSettings &settings);
+    bool isSourceAbsent() const { return sourceAbsent; }
     // Where the job writes unless the queue chooses otherwise: the output
     // folder, the prefix, the base name and the container's extension.
     QByteArray plannedOutputPath() const;
     // ResultOk; ResultAlreadyRunning while the child is alive or its result
-    // is read back; otherwise the process start's code, and then nothing
-    // changes.
+    // is read back; ResultUnusable for an absent source; otherwise the
+    // process start's code, and then nothing changes.
     int start(const QByteArray &outputPath);
     // ResultOk, or ResultNothingToStop for a done job, which stays done. A
     // running child is killed, never waited for, and its partial output
@@ -72,7 +78,7 @@ public:
     // The file the last run wrote, or writes once it is done: the path the
     // queue chose, or the next free number when that was taken meanwhile.
     const QByteArray &outputPath() const { return targetPath; }
-    // What ffmpeg writes until the verdict (see PartialOutput).
+    // What ffmpeg writes until the verdict (see PartialFile).
     const QByteArray &partialPath() const { return command.outputPath; }
     // The user's error lines of the last run, each ending in "\n"; empty
     // when it did not fail.
@@ -133,6 +139,8 @@ private:
     bool partialWritten();
     bool keepOutput();
     void removePartial();
+    bool ranTranscoder() const { return !refused && creationFailure.isEmpty(); }
+    void bindInput(const QByteArray &path, const AVSettings &settings);
 
     TranscodeCommand command;
     TranscodeProcess process;
@@ -160,4 +168,10 @@ private:
     QByteArray targetPath;
     // The final name is too long: the job ends at once, without ffmpeg.
     bool refused = false;
+    bool sourceAbsent = false;
+    // Made and locked before ffmpeg starts.
+    PartialFile partial;
+    // Why the partial file could not be made, as ffmpeg would say it: the
+    // job ends at once, without ffmpeg.
+    QByteArray creationFailure;
 };

@@ -73,7 +73,7 @@ QByteArray findProgram(const QByteArray &program)
     return {};
 }
 
-int TranscodeProcess::start(const QList<QByteArray> &arguments)
+int TranscodeProcess::start(const QList<QByteArray> &arguments, int sharedFd)
 {
     if (running || !reapChild())
         return ResultAlreadyRunning;
@@ -82,7 +82,7 @@ int TranscodeProcess::start(const QList<QByteArray> &arguments)
     const QByteArray path = findProgram(arguments.first());
     if (path.isEmpty())
         return ResultSpawnFailed;
-    return spawn(path, arguments);
+    return spawn(path, arguments, sharedFd);
 }
 
 int TranscodeProcess::startCommandLine(const QString &commandLine)

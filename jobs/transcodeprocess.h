@@ -26,8 +26,10 @@ public:
     // input on /dev/null. A program containing '/' is used as given; a bare
     // name is looked up beside the running executable, then on PATH.
     // 0; -1 no program; -101 no pipe; -102 the program cannot be found or
-    // started; -103 the previous child is still alive.
-    int start(const QList<QByteArray> &arguments);
+    // started; -103 the previous child is still alive. `sharedFd`, unless
+    // -1, stays open in the child under its number, with whatever lock it
+    // carries; no other descriptor of the converter does.
+    int start(const QList<QByteArray> &arguments, int sharedFd = -1);
     // The same from one command line, split at spaces outside double quotes,
     // the enclosing quotes removed (the line never holds escaped quotes).
     int startCommandLine(const QString &commandLine);
@@ -64,7 +66,7 @@ public:
     bool exitedCleanly() const { return cleanExit; }
 
 private:
-    int spawn(const QByteArray &programPath, const QList<QByteArray> &arguments);
+    int spawn(const QByteArray &programPath, const QList<QByteArray> &arguments, int sharedFd);
     int readAvailable(char *buffer, int capacity, int *count);
     void closeReadEnd();
     bool collect(bool wait);

@@ -45,7 +45,7 @@ bool makePipe(int fds[2])
 // Runs in the child between vfork and exec, on the converter's own memory
 // while the converter waits: only system calls, nothing that allocates or
 // writes what the converter uses (errno aside, which it overwrites).
-[[noreturn]] void becomeTranscoder(pid_t parent, int input, int output, int report,
+[[noreturn]] void becomeTranscoder(pid_t parent, int input, int output, int report, int shared,
                                    const char *path, char *const argv[])
 {
     // A group of its own, so that a stop ends whatever the transcoder starts.
@@ -61,6 +61,9 @@ bool makePipe(int fds[2])
     dup2(input, STDIN_FILENO);
     dup2(output, STDOUT_FILENO);
     dup2(output, STDERR_FILENO);
+    // The child's own table: the converter's descriptor keeps close-on-exec.
+    if (shared > STDERR_FILENO)
+        fcntl(shared, F_SETFD, 0);
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -91,7 +94,8 @@ void restoreChildExitSignal()
     sigaction(SIGCHLD, &standard, nullptr);
 }
 
-int TranscodeProcess::spawn(const QByteArray &programPath, const QList<QByteArray> &arguments)
+int TranscodeProcess::spawn(const QByteArray &programPath, const QList<QByteArray> &arguments,
+                            int sharedFd)
 {
     // Every descriptor closes on exec, so no other child ever holds this
     // write end and the end of output is seen as soon as this child is gone.
@@ -125,7 +129,8 @@ int TranscodeProcess::spawn(const QByteArray &programPath, const QList<QByteArra
     const pid_t parent = getpid();
     const pid_t child = input < 0 ? -1 : vfork();
     if (child == 0)
-        becomeTranscoder(parent, input, output[1], report[1], programPath.constData(), argv.data());
+        becomeTranscoder(parent, input, output[1], report[1], sharedFd, programPath.constData(),
+                         argv.data());
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     close(output[1]);
     close(report[1]);

@@ -1,6 +1,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QPointF>
 #include <QSignalSpy>
 #include <QStorageInfo>
 #include <QTemporaryDir>
@@ -8,6 +9,7 @@
 
 #include <memory>
 
+#include "batchestimate.h"
 #include "catalogue.h"
 #include "conversionqueue.h"
 #include "processes.h"
@@ -27,6 +29,8 @@ private slots:
     void cleanup();
     void run_data();
     void run();
+    void estimate_data();
+    void estimate();
 
 private:
     QByteArray program(const QByteArray &kind);
@@ -47,10 +51,14 @@ const char *const bodies[][2] = {
               "printf 'frame=1 time=00:00:02.00 bitrate=1\\r'\nprintf partial > \"$out\"\n"
               "exec sleep 60\n"},
     {"full", "sleep 0.3\nprintf '%s: No space left on device\\n' \"$out\"\nexit 1\n"},
+    // Ends cleanly, without a file, once its folder has gone.
+    {"gone", "i=0\nwhile [ -d \"${out%/*}\" ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i+1)); done\n"},
 };
 
 // The kinds of a row's jobs, one letter each: o ok, f fail, s stall,
 // d disk full, m a transcoder that is missing.
+// g: waits for its folder to go.
+// a: a source that was absent when the list was restored.
 QByteArray kindOf(char letter)
 {
     switch (letter) {
@@ -58,6 +66,7 @@ QByteArray kindOf(char letter)
     case 'f': return "fail";
     case 's': return "stall";
     case 'd': return "full";
+    case 'g': return "gone";
     default: return "missing";
     }
 }
@@ -65,6 +74,16 @@ QByteArray kindOf(char letter)
 char stateLetter(int state)
 {
     return "wrdce"[state];
+}
+
+// Every child of this process stopped (SIGSTOP), or none, from one reading
+// of the list.
+bool childrenStopped(bool every)
+{
+    const QList<ChildProcess> children = childProcesses();
+    const auto stopped = [](const ChildProcess &child) { return child.state == 'T'; };
+    return every ? std::all_of(children.cbegin(), children.cend(), stopped)
+                 : std::none_of(children.cbegin(), children.cend(), stopped);
 }
 
 // Most starts not yet matched by an end, reading the log in order.
@@ -160,6 +179,13 @@ void TestConversionQueue::run_data()
     QTest::newRow("folder gone stops the run") << 2 << QByteArray("soo") << QString("folder gone") << 2
                                                << QByteArray("wew") << RunStoppedForFolder
                                                << QList<int>{0, 1, 0};
+    // No next job finds the folder gone: the run must not count as finished.
+    QTest::newRow("folder gone during the last job") << 1 << QByteArray("fg") << QString("folder gone")
+                                                     << 1 << QByteArray("ee") << RunStoppedForFolder
+                                                     << QList<int>{0, 2, 0};
+    QTest::newRow("an absent source is skipped") << 2 << QByteArray("oao") << QString() << 2
+                                                 << QByteArray("dwd") << RunFinished
+                                                 << QList<int>{2, 0, 0};
     QTest::newRow("room for one at a time") << 2 << QByteArray("ooo") << QString("tight room") << 1
                                             << QByteArray("ddd") << RunFinished << QList<int>{3, 0, 0};
 }
@@ -192,6 +218,8 @@ void TestConversionQueue::run()
         source.close();
         jobs.push_back(std::make_unique<TranscodeJob>());
         QCOMPARE(jobs.back()->setInput(source.fileName().toUtf8(), makeAVSettings(0, 1, 1)), ResultOk);
+        if (kinds.at(i) == 'a')
+            jobs.back()->setAbsentInput(source.fileName().toUtf8(), makeAVSettings(0, 1, 1));
         jobs.back()->setTranscoderProgram(program(kindOf(kinds.at(i))));
         queue.append(jobs.back().get());
     }
@@ -204,12 +232,10 @@ void TestConversionQueue::run()
         QTRY_COMPARE(childProcesses().size(), 2);
         if (action == QLatin1String("pause")) {
             queue.pause();
-            QTRY_VERIFY(std::all_of(childProcesses().cbegin(), childProcesses().cend(),
-                                    [](const ChildProcess &c) { return c.state == 'T'; }));
+            QTRY_VERIFY(childrenStopped(true));
             QCOMPARE(queue.secondsLeft(), qint64(-1));
             queue.resume();
-            QTRY_VERIFY(std::none_of(childProcesses().cbegin(), childProcesses().cend(),
-                                     [](const ChildProcess &c) { return c.state == 'T'; }));
+            QTRY_VERIFY(childrenStopped(false));
             queue.pause();
         }
         queue.cancel();
@@ -244,6 +270,41 @@ void TestConversionQueue::run()
         }
     }
     QCOMPARE(outputs.size(), report.succeeded);
+}
+
+void TestConversionQueue::estimate_data()
+{
+    // The work done (media seconds) at points in time (ms) of a batch of
+    // 1200 s; in between it is fed every half second, as the queue does.
+    QTest::addColumn<QList<QPointF>>("work");
+    // No figure (-1), or one within 6 s of it.
+    QTest::addColumn<int>("left");
+    const QPointF start(0, 0);
+    const QPointF minute(60000, 120);
+    QTest::newRow("nothing in the first 9 s") << QList<QPointF>{start, {9000, 18}} << -1;
+    QTest::newRow("5 % done before 10 s") << QList<QPointF>{start, {6000, 60}} << 114;
+    QTest::newRow("steady") << QList<QPointF>{start, minute} << 540;
+    QTest::newRow("a ten-minute stall") << QList<QPointF>{start, minute, {660000, 120}} << -1;
+    QTest::newRow("work resumes after the stall")
+        << QList<QPointF>{start, minute, {660000, 120}, {666000, 132}} << 534;
+    QTest::newRow("a crawl gives no absurd figure") << QList<QPointF>{start, {60000, 0.001}} << -1;
+    QTest::newRow("counting down stops at zero")
+        << QList<QPointF>{start, {1000, 0}, {1500, 1100}, {2000, 1150}, {8000, 1150}} << 0;
+}
+
+void TestConversionQueue::estimate()
+{
+    QFETCH(QList<QPointF>, work);
+    QFETCH(int, left);
+    BatchEstimate estimate;
+    for (int i = 1; i < work.size(); ++i) {
+        const QPointF from = work.at(i - 1);
+        const QPointF to = work.at(i);
+        for (qint64 ms = qint64(from.x()) + 500; ms <= qint64(to.x()); ms += 500)
+            estimate.update(1200, from.y() + (to.y() - from.y()) * (ms - from.x()) / (to.x() - from.x()), ms);
+    }
+    const qint64 shown = estimate.secondsLeft();
+    QVERIFY2(left < 0 ? shown == -1 : shown >= 0 && qAbs(shown - left) <= 6, qPrintable(QString::number(shown)));
 }
 
 QTEST_GUILESS_MAIN(TestConversionQueue)

@@ -8,10 +8,15 @@
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <unistd.h>
 
+#include "catalogue.h"
+#include "conversionqueue.h"
+#include "queuekeeper.h"
 #include "queuestore.h"
 #include "resultcodes.h"
+#include "scripts.h"
 #include "transcodejob.h"
 
 namespace {
@@ -75,6 +80,30 @@ int endAndWait(int argc, char *argv[])
         pause();
 }
 
+// Converts one file with the given transcoder into a folder, the list kept
+// in another, and dies the moment the file has its final name, before the
+// name reached can be recorded.
+int convertAndDie(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    initCatalogue();
+    outputDir = argv[4];
+    ConversionQueue queue;
+    QueueKeeper keeper(&queue, QString::fromLocal8Bit(argv[2]));
+    QSet<QByteArray> absent;
+    keeper.restore(&absent);
+    TranscodeJob job;
+    if (job.setInput(argv[3], makeAVSettings(0, 1, 1)) != ResultOk)
+        return 1;
+    job.setTranscoderProgram(argv[5]);
+    queue.append(&job);
+    QObject::connect(&job, &TranscodeJob::stateChanged, [](int state) {
+        if (state == ConvertDone)
+            ::raise(SIGKILL);
+    });
+    return queue.start() == ResultOk ? application.exec() : 1;
+}
+
 } // namespace
 
 // The saved list: what comes back from every state its files can be found
@@ -95,6 +124,8 @@ private slots:
     void savedFiles();
     void roundTrip();
     void endSurvivesKill();
+    void restoreAfterKill_data();
+    void restoreAfterKill();
 };
 
 void TestQueueStore::initTestCase()
@@ -170,6 +201,9 @@ void TestQueueStore::savedFiles_data()
                                                     << false << false;
     QTest::newRow("a folder instead of the journal") << goodSnapshot << QByteArray("<folder>") << ""
                                                      << true << false << false;
+    // A converter on another display: its list is neither read nor written.
+    QTest::newRow("another store holds the folder") << QByteArray("<held>") << goodJournal << ""
+                                                    << true << false << false;
 }
 
 // Loads what is there, then records another end; the next load must show it
@@ -200,8 +234,15 @@ void TestQueueStore::savedFiles()
         } else if (!contents[i].isNull()) {
             QFile file(paths[i]);
             QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(contents[i]);
+            file.write(contents[i] == "<held>" ? goodSnapshot : contents[i]);
         }
+    }
+    std::unique_ptr<QueueStore> holder;
+    if (snapshot == "<held>") {
+        holder = std::make_unique<QueueStore>(folder);
+        QList<QueueRow> held;
+        QCOMPARE(holder->load(&held), ResultOk);
+        QCOMPARE(states(held), QStringLiteral("a=0 b=2"));
     }
     const QString before[2] = {describe(paths[0]), describe(paths[1])};
 
@@ -211,6 +252,7 @@ void TestQueueStore::savedFiles()
         QCOMPARE(store.load(&rows), readOnly || snapshotAside ? ResultUnusable : ResultOk);
         QCOMPARE(states(rows), expected);
         QCOMPARE(store.isReadOnly(), readOnly);
+        QCOMPARE(store.isHeldElsewhere(), snapshot == "<held>");
         QCOMPARE(describe(paths[0] + QStringLiteral(".bad")),
                  snapshotAside ? QStringLiteral("file ") + QString::fromLatin1(snapshot.toHex())
                                : QStringLiteral("nothing"));
@@ -248,7 +290,7 @@ void TestQueueStore::roundTrip()
         QList<QueueRow> none;
         QCOMPARE(store.load(&none), ResultOk);
         QVERIFY(none.isEmpty());
-        QVERIFY(!QFileInfo::exists(folder));
+        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/queue.json")));
         store.setSource([&rows] { return rows; });
         QSignalSpy saved(&store, &QueueStore::saved);
         for (int i = 0; i < 100; ++i)
@@ -292,10 +334,63 @@ void TestQueueStore::endSurvivesKill()
     QCOMPARE(rows.at(1).warningText, QByteArray("damaged frame\n"));
 }
 
+void TestQueueStore::restoreAfterKill_data()
+{
+    // Someone else's file turns up under the planned name during the job,
+    // so that the rename lands on a "(2)".
+    QTest::addColumn<bool>("nameTaken");
+    QTest::addColumn<bool>("sourceGone");
+    QTest::addColumn<int>("state");
+    QTest::newRow("killed after the rename") << false << false << int(ConvertDone);
+    QTest::newRow("killed after a rename to a (2)") << true << false << int(ConvertWaiting);
+    QTest::newRow("source gone meanwhile") << false << true << int(ConvertDone);
+}
+
+void TestQueueStore::restoreAfterKill()
+{
+    QFETCH(bool, nameTaken);
+    QFETCH(bool, sourceGone);
+    QFETCH(int, state);
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("out"));
+    const QString source = dir.filePath(QStringLiteral("a.mp4"));
+    const QString planned = out + QStringLiteral("/Vantor转码-a.mp4");
+    QVERIFY(QDir().mkpath(out));
+    QFile file(source);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QByteArray program = writeScript(
+        dir.path(), QStringLiteral("fake"),
+        "for a; do out=$a; done\nprintf ours > \"$out\"\n"
+            + (nameTaken ? "printf theirs > '" + planned.toUtf8() + "'\n" : QByteArray()));
+
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--convert-and-die"), dir.filePath(QStringLiteral("state")), source,
+                 out, QString::fromUtf8(program)});
+    QVERIFY(child.waitForFinished(30000));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+    const QString kept = nameTaken ? out + QStringLiteral("/Vantor转码-a (2).mp4") : planned;
+    QCOMPARE(contentOf(kept), QByteArray("ours"));
+    if (sourceGone)
+        QVERIFY(QFile::remove(source));
+
+    ConversionQueue queue;
+    QueueKeeper keeper(&queue, dir.filePath(QStringLiteral("state")));
+    QSet<QByteArray> absent;
+    const QList<QueueRow> rows = keeper.restore(&absent);
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.first().state, state);
+    QCOMPARE(rows.first().outputPath, state == ConvertDone ? planned.toUtf8() : QByteArray());
+    QCOMPARE(absent.contains(source.toUtf8()), sourceGone);
+}
+
 int main(int argc, char *argv[])
 {
     if (argc == 3 && qstrcmp(argv[1], "--end-and-wait") == 0)
         return endAndWait(argc, argv);
+    if (argc == 6 && qstrcmp(argv[1], "--convert-and-die") == 0)
+        return convertAndDie(argc, argv);
     QCoreApplication application(argc, argv);
     TestQueueStore test;
     return QTest::qExec(&test, argc, argv);

@@ -161,6 +161,11 @@ void TestInputItem::missingFileIsRefused()
     QCOMPARE(item.setInputFile(sources.toUtf8(), makeAVSettings(0, 1, 1)), ResultUnusable);
     QCOMPARE(text(item.findChild<QLabel *>("filesize")), before);
     QVERIFY(item.inputPath().isEmpty());
+    // A saved row whose disk is unplugged stays listed, and never starts.
+    item.setAbsentInputFile((sources + "absent.mp4").toUtf8(), makeAVSettings(0, 1, 1));
+    QCOMPARE(text(item.findChild<QLabel *>("status")), QStringLiteral("源文件不存在"));
+    QCOMPARE(text(item.findChild<QLabel *>("filename")), QStringLiteral("absent.mp4"));
+    QCOMPARE(item.startConvert(), ResultUnusable);
 }
 
 void TestInputItem::outputPath_data()

@@ -1,10 +1,15 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
+#include <unistd.h>
+
 #include "outputnames.h"
+#include "partialfile.h"
 #include "partialoutput.h"
 
 namespace {
@@ -23,6 +28,19 @@ void write(const QString &path, const QByteArray &bytes)
     QFile file(path);
     if (file.open(QIODevice::WriteOnly))
         file.write(bytes);
+}
+
+// A job's writer as a converter makes it: its partial file, locked, named
+// on the first line out; it stays until it is killed.
+int holdPartial(const char *folder)
+{
+    PartialFile partial;
+    if (partial.create(QByteArray(folder) + "/x.mp4") != 0)
+        return 1;
+    std::printf("%s\n", partial.path().constData());
+    std::fflush(stdout);
+    for (;;)
+        pause();
 }
 
 } // namespace
@@ -118,29 +136,49 @@ void TestOutputNames::removeLeftovers_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("daysQuiet");
+    // A converter in another PID namespace writes it, under the name given.
+    QTest::addColumn<bool>("writerElsewhere");
     QTest::addColumn<bool>("removed");
     const QString host = QString::fromUtf8(PartialOutput::hostTag());
     const QString running = QString::number(QCoreApplication::applicationPid());
     const QString gone = QString::number(noProcess);
     QTest::newRow("this host, writer gone")
-        << QStringLiteral(".vantor-%1-%2-3.part.mp4").arg(host, gone) << 0 << true;
+        << QStringLiteral(".vantor-%1-%2-3.part.mp4").arg(host, gone) << 0 << false << true;
     QTest::newRow("this host, writer running")
-        << QStringLiteral(".vantor-%1-%2-3.part.mp4").arg(host, running) << 0 << false;
+        << QStringLiteral(".vantor-%1-%2-3.part.mp4").arg(host, running) << 0 << false << false;
     // Its writer runs there, in a folder both machines share.
     QTest::newRow("another host, no such process here")
-        << QStringLiteral(".vantor-other-%1-%2-3.part.avi").arg(host, gone) << 2 << false;
+        << QStringLiteral(".vantor-other-%1-%2-3.part.avi").arg(host, gone) << 2 << false << false;
     QTest::newRow("no host, quiet for two days")
-        << QStringLiteral(".vantor-%1-3.part.mp4").arg(gone) << 2 << true;
+        << QStringLiteral(".vantor-%1-3.part.mp4").arg(gone) << 2 << false << true;
     QTest::newRow("no host, written just now")
-        << QStringLiteral(".vantor-%1-3.part.mp4").arg(gone) << 0 << false;
+        << QStringLiteral(".vantor-%1-3.part.mp4").arg(gone) << 0 << false << false;
+    // Its process id means nothing here.
+    QTest::newRow("this host, writer in another PID namespace")
+        << QStringLiteral(".vantor-%1-%2-00c0ffee00c0ffee.part.mp4").arg(host, gone) << 0 << true
+        << false;
 }
 
 void TestOutputNames::removeLeftovers()
 {
     QFETCH(QString, name);
     QFETCH(int, daysQuiet);
+    QFETCH(bool, writerElsewhere);
     QFETCH(bool, removed);
     QTemporaryDir dir;
+    QProcess writer;
+    if (writerElsewhere) {
+        writer.start(QStringLiteral("unshare"), QStringLiteral("--pid --fork --map-root-user --kill-child")
+                                                        .split(QLatin1Char(' '))
+                                                    << QCoreApplication::applicationFilePath()
+                                                    << QStringLiteral("--hold-partial") << dir.path());
+        QByteArray made;
+        while (!made.endsWith('\n') && writer.waitForReadyRead(30000))
+            made += writer.readAllStandardOutput();
+        if (!made.endsWith('\n'))
+            QSKIP("no PID namespace may be made here");
+        QVERIFY(QFile::rename(QString::fromLocal8Bit(made.trimmed()), dir.filePath(name)));
+    }
     QFile file(dir.filePath(name));
     QVERIFY(file.open(QIODevice::WriteOnly));
     QVERIFY(file.setFileTime(QDateTime::currentDateTime().addDays(-daysQuiet),
@@ -148,7 +186,24 @@ void TestOutputNames::removeLeftovers()
     file.close();
     QCOMPARE(PartialOutput::removeLeftovers(dir.path()), removed ? 1 : 0);
     QCOMPARE(QFile::exists(dir.filePath(name)), !removed);
+    if (writerElsewhere) {
+        // The lock, not the name, kept it: gone with its writer.
+        writer.kill();
+        QVERIFY(writer.waitForFinished(30000));
+        const auto swept = [&] {
+            PartialOutput::removeLeftovers(dir.path());
+            return !QFile::exists(dir.filePath(name));
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(swept(), 30000);
+    }
 }
 
-QTEST_MAIN(TestOutputNames)
+int main(int argc, char *argv[])
+{
+    if (argc == 3 && qstrcmp(argv[1], "--hold-partial") == 0)
+        return holdPartial(argv[2]);
+    QCoreApplication application(argc, argv);
+    TestOutputNames test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_outputnames.moc"

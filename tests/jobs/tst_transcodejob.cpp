@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include "catalogue.h"
+#include "partialoutput.h"
 #include "processes.h"
 #include "scripts.h"
 #include "transcodejob.h"
@@ -28,6 +29,8 @@ private slots:
     void verdict_data();
     void verdict();
     void stopDuringReadBack();
+    void plantedLinks_data();
+    void plantedLinks();
 
 private:
     struct Outcome
@@ -363,6 +366,56 @@ void TestTranscodeJob::stopDuringReadBack()
     QCOMPARE(finished.count(), 0);
     QCOMPARE(job.state(), ConvertCancelled);
     QFile::remove(QString::fromUtf8(probing));
+}
+
+void TestTranscodeJob::plantedLinks_data()
+{
+    // The fake transcoder's lines after it wrote "ours" to $out; $victim is a
+    // document of the user's.
+    QTest::addColumn<QByteArray>("transcript");
+    QTest::addColumn<QByteArray>("errorText");
+    QTest::newRow("links at every name the old counter gave") << QByteArray() << QByteArray();
+    QTest::newRow("the partial file swapped for a link")
+        << QByteArray("rm \"$out\"\nln -s \"$victim\" \"$out\"\n")
+        << QByteArray("转码中的临时文件被替换，结果未保存！\n");
+}
+
+// Nothing planted in the output folder is written through or given the
+// final name.
+void TestTranscodeJob::plantedLinks()
+{
+    QFETCH(QByteArray, transcript);
+    QFETCH(QByteArray, errorText);
+    const auto contentOf = [](const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QString victim = dir.filePath(QStringLiteral("victim.txt"));
+    QFile document(victim);
+    QVERIFY(document.open(QIODevice::WriteOnly) && document.write("the user's") > 0);
+    document.close();
+    const QString planted = QStringLiteral(".vantor-%1-%2-%3.part.mp4")
+                                .arg(QString::fromUtf8(PartialOutput::hostTag()))
+                                .arg(QCoreApplication::applicationPid());
+    for (int n = 1; n <= 1000; ++n)
+        QVERIFY(QFile::link(victim, dir.filePath(planted.arg(n))));
+
+    TranscodeJob job;
+    QCOMPARE(job.setInput(source, makeAVSettings(0, 1, 1)), ResultOk);
+    job.setTranscoderProgram(writeScript(dir.path(), QStringLiteral("planted"),
+                                         "victim='" + victim.toUtf8() + "'\nfor a; do out=$a; done\n"
+                                         "printf ours > \"$out\"\n" + transcript));
+    QSignalSpy finished(&job, &TranscodeJob::finished);
+    QCOMPARE(job.start(job.plannedOutputPath()), ResultOk);
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(job.state(), errorText.isEmpty() ? ConvertDone : ConvertError);
+    QCOMPARE(job.errorText(), errorText);
+    QCOMPARE(contentOf(victim), QByteArray("the user's"));
+    QCOMPARE(contentOf(QString::fromUtf8(job.outputPath())), QByteArray(errorText.isEmpty() ? "ours" : ""));
+    QFile::remove(QString::fromUtf8(job.outputPath()));
+    QFile::remove(QString::fromUtf8(job.partialPath()));
+    for (int n = 1; n <= 1000; ++n)
+        QFile::remove(dir.filePath(planted.arg(n)));
 }
 
 QTEST_GUILESS_MAIN(TestTranscodeJob)
