@@ -10,9 +10,10 @@
 #include <QString>
 
 #include "batchestimate.h"
+#include "mediainfo.h"
 #include "outputfolder.h"
 
-class DurationProbe;
+class MediaProbe;
 class QTimer;
 class TranscodeJob;
 
@@ -35,6 +36,9 @@ struct RunReport
     QList<QPair<QByteArray, QByteArray>> failed;
     // Source path and the warning lines of each file done with warnings.
     QList<QPair<QByteArray, QByteArray>> warned;
+    // Source path and what of it the result could not keep, of each file
+    // done ("未保留字幕：.avi 不能保存可切换字幕，可在设置中选择烧录").
+    QList<QPair<QByteArray, QByteArray>> notKept;
 };
 
 // The input list as a batch: the jobs in list order, and the run that
@@ -92,6 +96,8 @@ public:
     double duration(const TranscodeJob *job) const;
     // Files whose length is still being read.
     int lengthsPending() const { return pendingLengths; }
+    // What a file holds, once read; a record that is not readable before.
+    MediaInfo media(const QByteArray &inputPath) const { return records.value(inputPath); }
 
     // The problem found before the last job that could not start, for the
     // user (empty when there was none).
@@ -124,6 +130,7 @@ private slots:
     void jobFinished();
     void jobKeepingOutput(const QByteArray &outputPath);
     void sample();
+    void recordsKnown(const QList<QPair<QByteArray, MediaInfo>> &known);
 
 private:
     void startMore();
@@ -160,8 +167,10 @@ private:
     qint64 freeSpaceFloor = -1;
     QString lastFolderProblem;
     RunReport lastReport;
-    DurationProbe *probe;
-    QHash<QByteArray, double> durations;
+    // What each listed file holds, read behind the list; a job starts only
+    // once its file's record is there.
+    MediaProbe *probe;
+    QHash<QByteArray, MediaInfo> records;
     int pendingLengths = 0;
     BatchEstimate estimate;
     QTimer *sampler;
