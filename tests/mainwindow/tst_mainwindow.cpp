@@ -365,6 +365,8 @@ void TestMainWindow::listChangesDuringRun()
     useProgram(window, stall);
     buttonOf(window, "btnConvertStart")->click();
     QVERIFY(isConverting(window));
+    // The job starts once its file has been read.
+    QTRY_COMPARE_WITH_TIMEOUT(rowItem(window, 0)->convertState(), ConvertRunning, 30000);
 
     drop(window, {QUrl::fromLocalFile(listed(QStringLiteral("b.mp4")))});
     window.addInputPaths({listed(QStringLiteral("c.mp4"))});
@@ -554,8 +556,9 @@ void TestMainWindow::cancelWithTwoWaitingRows()
     window.setMainState(MainWindow::MainStateReady);
     useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("stall"), stallingBody()));
     buttonOf(window, "btnConvertStart")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(rowItem(window, 0)->convertState(), ConvertRunning, 30000);
     const QString partial = QString::fromUtf8(rowItem(window, 0)->partialPath());
-    QTRY_VERIFY(QFileInfo::exists(partial));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(partial), 30000);
 
     answerer.answers << true;
     buttonOf(window, "btnConvertStart")->click();
