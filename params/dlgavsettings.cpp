@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QMouseEvent>
 #include <QSignalBlocker>
@@ -140,6 +141,9 @@ void CDlgAVSettings::refreshTracks()
                                : -1;
         ui->cboxST->setCurrentIndex(rowOfStream(ui->cboxST, burned, subtitleAutoRow));
     }
+    // A track's name may be longer than the column: its list opens wider.
+    for (QComboBox *combo : {ui->cboxAT, ui->cboxST})
+        combo->view()->setMinimumWidth(combo->view()->sizeHintForColumn(0) + combo->iconSize().width());
 }
 
 void CDlgAVSettings::fillFixedCombos()
