@@ -336,7 +336,7 @@ int compare(const QString &outDir, int rounds, const QStringList &clips, const T
     }
     const QueueRun probed = runQueue(clips, true);
     const double loop = std::min(median(ones), median(twos));
-    std::printf("jobs: %d, rounds: %d (medians)\n", int(current.size()), rounds);
+    std::printf("jobs: %d, rounds: %d (medians)\n", int(clips.size()), rounds);
     std::printf("plain loop, one at a time: %7.2f s; two at a time: %7.2f s\n", median(ones),
                 median(twos));
     printComparison(loop, median(queues), int(clips.size()), targets);
