@@ -59,6 +59,7 @@ int ConversionQueue::capacity() const
 void ConversionQueue::append(TranscodeJob *job)
 {
     jobs.append(job);
+    jobsByPath.insert(job->inputPath(), job);
     connect(job, &TranscodeJob::finished, this, &ConversionQueue::jobFinished);
     connect(job, &TranscodeJob::keeping, this, &ConversionQueue::jobKeepingOutput);
     const auto record = records.constFind(job->inputPath());
@@ -81,6 +82,7 @@ bool ConversionQueue::remove(TranscodeJob *job)
     if (converting.contains(job))
         return false;
     jobs.removeOne(job);
+    jobsByPath.remove(job->inputPath(), job);
     disconnect(job, nullptr, this, nullptr);
     forget(job);
     emit listChanged();
@@ -109,6 +111,7 @@ void ConversionQueue::clear()
     for (TranscodeJob *job : qAsConst(jobs))
         disconnect(job, nullptr, this, nullptr);
     jobs.clear();
+    jobsByPath.clear();
     emit listChanged();
 }
 
@@ -390,16 +393,12 @@ double ConversionQueue::duration(const TranscodeJob *job) const
 
 void ConversionQueue::recordsKnown(const QList<QPair<QByteArray, MediaInfo>> &known)
 {
-    QHash<QByteArray, const MediaInfo *> arrived;
     for (const auto &record : known) {
         records.insert(record.first, record.second);
-        arrived.insert(record.first, &record.second);
+        for (TranscodeJob *job : jobsByPath.values(record.first))
+            job->setMedia(record.second);
     }
     pendingLengths -= int(known.size());
-    for (TranscodeJob *job : qAsConst(jobs)) {
-        if (const MediaInfo *media = arrived.value(job->inputPath()))
-            job->setMedia(*media);
-    }
     startMore();
 }
 

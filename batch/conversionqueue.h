@@ -146,6 +146,8 @@ private:
     void forget(TranscodeJob *job);
 
     QList<TranscodeJob *> jobs;
+    // The same by source, for the records as they come.
+    QMultiHash<QByteArray, TranscodeJob *> jobsByPath;
     // The run: its members in list order, the next one to look at, those
     // started and those that have ended.
     QList<TranscodeJob *> members;

@@ -287,6 +287,7 @@ void MediaProbe::watch()
 // Reads until nothing is asked, then ends; the next request starts another.
 void MediaProbe::work(std::shared_ptr<Shared> shared, std::shared_ptr<Worker> worker)
 {
+    yieldToWindow();
     for (;;) {
         QByteArray path;
         {

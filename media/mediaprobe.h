@@ -49,6 +49,8 @@ private:
     static void work(std::shared_ptr<Shared> shared, std::shared_ptr<Worker> worker);
     static void startWorker(const std::shared_ptr<Shared> &shared);
     static void post(Shared &shared, const QByteArray &path, const MediaInfo &info);
+    // Lowers the calling thread's priority below the window's.
+    static void yieldToWindow();
     void deliver();
     void watch();
 
