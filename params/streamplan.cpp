@@ -66,26 +66,19 @@ void planAudio(StreamPlan &plan, const AVSettings &settings, const MediaInfo &me
         if (const MediaStream *track = findStream(tracks, chosen))
             tracks = {*track};
     }
-    // .flv holds one track: the one the source plays first.
-    if (settings.container == flvContainer && tracks.size() > 1) {
-        const int all = int(tracks.size());
-        MediaStream kept = tracks.first();
-        for (const MediaStream &track : qAsConst(tracks)) {
-            if (track.isDefault) {
-                kept = track;
-                break;
-            }
-        }
-        tracks = {kept};
-        plan.losses << QStringLiteral("只保留了 1 条音轨（共 %1 条）：.flv 只能保存一条音轨").arg(all);
-    }
-    // Exactly one track plays first: the source's, else the first.
+    // The track that plays first: the source's default, else the first.
+    // Exactly one is flagged, and it is the one .flv, which holds one, keeps.
     int first = tracks.isEmpty() ? -1 : tracks.first().index;
     for (const MediaStream &track : qAsConst(tracks)) {
         if (track.isDefault) {
             first = track.index;
             break;
         }
+    }
+    if (settings.container == flvContainer && tracks.size() > 1) {
+        plan.losses << QStringLiteral("只保留了 1 条音轨（共 %1 条）：.flv 只能保存一条音轨").arg(tracks.size());
+        const MediaStream kept = *findStream(tracks, first);
+        tracks = {kept};
     }
     for (const MediaStream &track : qAsConst(tracks)) {
         PlannedStream audio;
@@ -131,6 +124,8 @@ void planSubtitles(StreamPlan &plan, const AVSettings &settings, const MediaInfo
         }
         burn = chosenTrack(candidates, settings.subtitleTrack, settings.subtitleLanguage);
     }
+    // A copied picture cannot take the track the user chose to burn.
+    const bool refused = burn >= 0 && !canBurn && !pictures.isEmpty();
     if (burn < 0)
         burn = automaticBurn(subtitles, settings.container);
     if (!canBurn)
@@ -160,6 +155,8 @@ void planSubtitles(StreamPlan &plan, const AVSettings &settings, const MediaInfo
     }
     if (const MediaStream *burned = findStream(subtitles, plan.burned))
         plan.notes << QStringLiteral("已烧录字幕：") + streamLabel(*burned);
+    if (refused && dropped == 0)
+        plan.losses << QStringLiteral("未烧录字幕：直接复制的视频不能烧录字幕");
     if (dropped == 0 || plan.burned >= 0)
         return;
     if (!canBurn && !pictures.isEmpty())

@@ -299,6 +299,12 @@ void TestTranscodeCommand::plannedStreams_data()
                + track(1, "aac", "0") + englishHandler + split("-c:s:0 mov_text -disposition:s:0 default")
                + split("-c:v:1 copy -disposition:v:1 attached_pic") + filmMetadata
         << QStringList{QStringLiteral("音轨 2 条，字幕 1 条（可切换）"), QStringLiteral("已烧录字幕：英语")};
+    QTest::newRow("烧录 with a copied picture: the track stays switchable, and the row says so")
+        << with(copied, [](AVSettings &s) { s.subtitleMode = SubtitlesBurn; s.subtitleTrack = 3; s.subtitleLanguage = "chi"; })
+        << film() << source
+        << filmMaps + split("-map 0:3 -map 0:4 -map 0:5 -c:v:0 copy -c:a:0 copy -disposition:a:0 default")
+               + split("-c:a:1 copy -disposition:a:1 0") + englishHandler + switchable + cover + filmMetadata
+        << QStringList{everything, QStringLiteral("未烧录字幕：直接复制的视频不能烧录字幕")};
     QTest::newRow("a forced Blu-ray subtitle in .mp4 drawn over the picture before it is scaled")
         << mp4
         << withStreams({stream(StreamVideo, 0, "h264"), stream(StreamAudio, 1, "ac3", "chi"),
