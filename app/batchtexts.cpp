@@ -43,6 +43,8 @@ QString runSummaryText(const RunReport &report)
         text += QStringLiteral("失败： %1 个\n").arg(report.failed.size()) + fileLines(report.failed);
     if (!report.warned.isEmpty())
         text += QStringLiteral("提示： %1 个\n").arg(report.warned.size()) + fileLines(report.warned);
+    if (!report.notKept.isEmpty())
+        text += QStringLiteral("未全部保留： %1 个\n").arg(report.notKept.size()) + fileLines(report.notKept);
     return text;
 }
 

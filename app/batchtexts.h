@@ -11,8 +11,9 @@
 // paused; "总进度 42%  剩余时间估算中…" while the time left is unknown.
 QString batchProgressText(double share, qint64 secondsLeft, bool paused);
 
-// Its summary: the counts, then each failed file with its reasons and each
-// file done with a warning, in list order.
+// Its summary: the counts, then each failed file with its reasons, each
+// file done with a warning and each whose result could not keep everything,
+// in list order.
 QString runSummaryText(const RunReport &report);
 
 // Why a batch did not start, from ConversionQueue::start()'s code.

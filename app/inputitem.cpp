@@ -46,6 +46,7 @@ InputItem::InputItem(QWidget *parent, FormMode mode)
     connect(conversion, &TranscodeJob::pausedChanged, this, [this] { showState(conversion->state()); });
     connect(conversion, &TranscodeJob::progressChanged, this, &InputItem::showProgress);
     connect(conversion, &TranscodeJob::finished, this, &InputItem::jobFinished);
+    connect(conversion, &TranscodeJob::planChanged, this, [this] { showState(conversion->state()); });
 }
 
 InputItem::~InputItem() = default;
@@ -169,6 +170,12 @@ void InputItem::showState(int state)
         reason = QString::fromUtf8(conversion->errorText()).trimmed();
     else if (state == ConvertDone)
         reason = QString::fromUtf8(conversion->warningText()).trimmed();
+    // What goes where: the tracks kept, a subtitle burned, what is lost.
+    if (state != ConvertError && conversion->hasMedia()) {
+        const QStringList notes = conversion->plan().notes;
+        if (!notes.isEmpty())
+            reason += (reason.isEmpty() ? QString() : QStringLiteral("\n")) + notes.join('\n');
+    }
     ui.status->setToolTip(reason);
 }
 

@@ -609,6 +609,13 @@ void MainWindow::btnQualitySettings_clicked()
         currentSettings = target->settings();
     }
     CDlgAVSettings dialog(this);
+    // The tracks listed are those of the row being set, or of the current
+    // (else the first) row when the settings go to all.
+    InputItem *shown = target ? target : currentItem();
+    if (!shown && ui.listInput->count() > 0)
+        shown = itemAt(0);
+    if (shown)
+        dialog.setMedia(shown->job()->media());
     dialog.setSettings(currentSettings);
     dialog.exec();
     if (!dialog.confirmed)

@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "catalogue.h"
-#include "durationprobe.h"
+#include "mediaprobe.h"
 #include "outputfolder.h"
 #include "outputnames.h"
 #include "partialoutput.h"
@@ -24,16 +24,11 @@ constexpr int mostJobs = 8;
 } // namespace
 
 ConversionQueue::ConversionQueue(QObject *parent)
-    : QObject(parent), probe(new DurationProbe(this)), sampler(new QTimer(this))
+    : QObject(parent), probe(new MediaProbe(this)), sampler(new QTimer(this))
 {
     sampler->setInterval(sampleIntervalMs);
     connect(sampler, &QTimer::timeout, this, &ConversionQueue::sample);
-    connect(probe, &DurationProbe::known, this,
-            [this](const QList<QPair<QByteArray, double>> &lengths) {
-                for (const auto &length : lengths)
-                    durations.insert(length.first, length.second);
-                pendingLengths -= int(lengths.size());
-            });
+    connect(probe, &MediaProbe::known, this, &ConversionQueue::recordsKnown);
 }
 
 ConversionQueue::~ConversionQueue() = default;
@@ -64,9 +59,13 @@ int ConversionQueue::capacity() const
 void ConversionQueue::append(TranscodeJob *job)
 {
     jobs.append(job);
+    jobsByPath.insert(job->inputPath(), job);
     connect(job, &TranscodeJob::finished, this, &ConversionQueue::jobFinished);
     connect(job, &TranscodeJob::keeping, this, &ConversionQueue::jobKeepingOutput);
-    if (!durations.contains(job->inputPath())) {
+    const auto record = records.constFind(job->inputPath());
+    if (record != records.constEnd()) {
+        job->setMedia(*record);
+    } else {
         probe->request(job->inputPath());
         ++pendingLengths;
     }
@@ -83,6 +82,7 @@ bool ConversionQueue::remove(TranscodeJob *job)
     if (converting.contains(job))
         return false;
     jobs.removeOne(job);
+    jobsByPath.remove(job->inputPath(), job);
     disconnect(job, nullptr, this, nullptr);
     forget(job);
     emit listChanged();
@@ -111,6 +111,7 @@ void ConversionQueue::clear()
     for (TranscodeJob *job : qAsConst(jobs))
         disconnect(job, nullptr, this, nullptr);
     jobs.clear();
+    jobsByPath.clear();
     emit listChanged();
 }
 
@@ -154,7 +155,9 @@ int ConversionQueue::start()
     started.clear();
     ended.clear();
     startErrors.clear();
-    const int code = startOne(first);
+    // A first file not read yet starts when its record comes; a missing
+    // transcoder is still told at once.
+    const int code = first->hasMedia() ? startOne(first) : first->checkProgram();
     if (code != ResultOk) {
         members.clear();
         return code;
@@ -167,7 +170,8 @@ int ConversionQueue::start()
     clock.start();
     sampler->start();
     emit runStarted();
-    emit jobStarted(first);
+    if (started.contains(first))
+        emit jobStarted(first);
     startMore();
     return ResultOk;
 }
@@ -204,6 +208,11 @@ void ConversionQueue::startMore()
         TranscodeJob *next = nextMember();
         if (!next)
             break;
+        // The reading has a deadline, so the run never waits for long.
+        if (!next->hasMedia()) {
+            probe->hurry(next->inputPath());
+            break;
+        }
         const OutputFolder::Problem problem = checkFolder(next);
         // Room may come back as the converting jobs end and their real
         // size replaces what was kept for them.
@@ -342,6 +351,10 @@ void ConversionQueue::finish(int reason)
             ++lastReport.succeeded;
             if (!job->warningText().isEmpty())
                 lastReport.warned.append(qMakePair(job->inputPath(), job->warningText()));
+            const QStringList losses = job->plan().losses;
+            if (!losses.isEmpty())
+                lastReport.notKept.append(
+                    qMakePair(job->inputPath(), losses.join('\n').toUtf8() + '\n'));
         } else {
             lastReport.failed.append(qMakePair(job->inputPath(), job->errorText()));
         }
@@ -420,7 +433,19 @@ qint64 ConversionQueue::secondsLeft() const
 
 double ConversionQueue::duration(const TranscodeJob *job) const
 {
-    return durations.value(job->inputPath(), -1);
+    const auto record = records.constFind(job->inputPath());
+    return record != records.constEnd() ? record->duration : -1;
+}
+
+void ConversionQueue::recordsKnown(const QList<QPair<QByteArray, MediaInfo>> &known)
+{
+    for (const auto &record : known) {
+        records.insert(record.first, record.second);
+        for (TranscodeJob *job : jobsByPath.values(record.first))
+            job->setMedia(record.second);
+    }
+    pendingLengths -= int(known.size());
+    startMore();
 }
 
 void ConversionQueue::sample()

@@ -10,9 +10,10 @@
 #include <QString>
 
 #include "batchestimate.h"
+#include "mediainfo.h"
 #include "outputfolder.h"
 
-class DurationProbe;
+class MediaProbe;
 class QTimer;
 class TranscodeJob;
 
@@ -35,6 +36,9 @@ struct RunReport
     QList<QPair<QByteArray, QByteArray>> failed;
     // Source path and the warning lines of each file done with warnings.
     QList<QPair<QByteArray, QByteArray>> warned;
+    // Source path and what of it the result could not keep, of each file
+    // done ("未保留字幕：.avi 不能保存可切换字幕，可在设置中选择烧录").
+    QList<QPair<QByteArray, QByteArray>> notKept;
 };
 
 // The input list as a batch: the jobs in list order, and the run that
@@ -100,6 +104,8 @@ public:
     double duration(const TranscodeJob *job) const;
     // Files whose length is still being read.
     int lengthsPending() const { return pendingLengths; }
+    // What a file holds, once read; a record that is not readable before.
+    MediaInfo media(const QByteArray &inputPath) const { return records.value(inputPath); }
 
     // The problem found before the last job that could not start, for the
     // user (empty when there was none).
@@ -132,6 +138,7 @@ private slots:
     void jobFinished();
     void jobKeepingOutput(const QByteArray &outputPath);
     void sample();
+    void recordsKnown(const QList<QPair<QByteArray, MediaInfo>> &known);
 
 private:
     static bool isPending(const TranscodeJob *job);
@@ -149,6 +156,8 @@ private:
     void forget(TranscodeJob *job);
 
     QList<TranscodeJob *> jobs;
+    // The same by source, for the records as they come.
+    QMultiHash<QByteArray, TranscodeJob *> jobsByPath;
     // The run: its members in list order, the next one to look at, those
     // started and those that have ended.
     QList<TranscodeJob *> members;
@@ -170,8 +179,10 @@ private:
     qint64 freeSpaceFloor = -1;
     QString lastFolderProblem;
     RunReport lastReport;
-    DurationProbe *probe;
-    QHash<QByteArray, double> durations;
+    // What each listed file holds, read behind the list; a job starts only
+    // once its file's record is there.
+    MediaProbe *probe;
+    QHash<QByteArray, MediaInfo> records;
     int pendingLengths = 0;
     BatchEstimate estimate;
     QTimer *sampler;

@@ -35,6 +35,23 @@ void insertText(QJsonObject &object, const char *key, const QByteArray &text)
         object.insert(QLatin1String(key), QString::fromUtf8(text));
 }
 
+// The tracks chosen, beside the eleven numbers that lists of every version
+// hold; left out while they are the defaults, so a list without them reads
+// as before.
+void insertStreamChoices(QJsonObject &object, const AVSettings &s)
+{
+    const AVSettings defaults{};
+    if (s.audioTracks == defaults.audioTracks && s.subtitleMode == defaults.subtitleMode)
+        return;
+    object.insert(QStringLiteral("streams"),
+                  QJsonObject{{QStringLiteral("audio"), s.audioTracks},
+                              {QStringLiteral("audioTrack"), s.audioTrack},
+                              {QStringLiteral("audioLanguage"), QString::fromUtf8(s.audioLanguage)},
+                              {QStringLiteral("subtitles"), s.subtitleMode},
+                              {QStringLiteral("subtitleTrack"), s.subtitleTrack},
+                              {QStringLiteral("subtitleLanguage"), QString::fromUtf8(s.subtitleLanguage)}});
+}
+
 QJsonObject rowObject(const QueueRow &row)
 {
     AVSettings settings = row.settings;
@@ -49,6 +66,7 @@ QJsonObject rowObject(const QueueRow &row)
     insertText(object, "warning", row.warningText);
     if (row.madeInode != 0)
         object.insert(QStringLiteral("made"), QString::number(row.madeInode));
+    insertStreamChoices(object, row.settings);
     return object;
 }
 
@@ -83,6 +101,35 @@ bool readMade(const QJsonObject &object, QueueRow *row)
     return isNumber;
 }
 
+bool readStreamChoices(const QJsonObject &row, AVSettings *s)
+{
+    const QJsonValue value = row.value(QLatin1String("streams"));
+    if (value.isUndefined())
+        return true;
+    const QJsonObject object = value.toObject();
+    qint64 audio = 0;
+    qint64 audioTrack = 0;
+    qint64 subtitles = 0;
+    qint64 subtitleTrack = 0;
+    QByteArray audioLanguage;
+    QByteArray subtitleLanguage;
+    if (!value.isObject()
+        || !readInteger(object.value(QLatin1String("audio")), AllAudioTracks, OneAudioTrack, &audio)
+        || !readInteger(object.value(QLatin1String("audioTrack")), -1, std::numeric_limits<std::int32_t>::max(), &audioTrack)
+        || !readInteger(object.value(QLatin1String("subtitles")), SubtitlesAuto, SubtitlesBurn, &subtitles)
+        || !readInteger(object.value(QLatin1String("subtitleTrack")), -1, std::numeric_limits<std::int32_t>::max(), &subtitleTrack)
+        || !readText(object, "audioLanguage", &audioLanguage)
+        || !readText(object, "subtitleLanguage", &subtitleLanguage))
+        return false;
+    s->audioTracks = std::int32_t(audio);
+    s->audioTrack = std::int32_t(audioTrack);
+    s->audioLanguage = audioLanguage;
+    s->subtitleMode = std::int32_t(subtitles);
+    s->subtitleTrack = std::int32_t(subtitleTrack);
+    s->subtitleLanguage = subtitleLanguage;
+    return true;
+}
+
 bool readRow(const QJsonValue &value, QueueRow *row)
 {
     const QJsonObject object = value.toObject();
@@ -103,7 +150,8 @@ bool readRow(const QJsonValue &value, QueueRow *row)
     }
     return readText(object, "output", &row->outputPath)
            && readText(object, "error", &row->errorText)
-           && readText(object, "warning", &row->warningText) && readMade(object, row);
+           && readText(object, "warning", &row->warningText) && readMade(object, row)
+           && readStreamChoices(object, &row->settings);
 }
 
 // Usable, Damaged or Newer for a document that should carry `format`.

@@ -12,7 +12,10 @@
 //   {"format":"vantor-converter-queue","version":1,"journal":7,"rows":[
 //     {"input":"/v/a.mp4","settings":[0,0,0,-1,1500,23,-1,128,44100,1,1],
 //      "state":2,"output":"/out/Vantor转码-a.mp4"}, ...]}
-// "settings" are the eleven AVSettings fields in their declared order;
+// "settings" are the eleven AVSettings fields in their declared order; the
+// tracks chosen follow in "streams" ({"audio":1,"audioTrack":2,
+// "audioLanguage":"eng","subtitles":2,"subtitleTrack":3,
+// "subtitleLanguage":"chi"}), left out while they are the defaults;
 // "output", "error" and "warning" are left out when empty; "journal" is the
 // number of the last journal record the snapshot includes. A job's end
 // recorded before its file took its name also carries "made", the file's

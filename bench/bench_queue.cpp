@@ -12,6 +12,10 @@
 //   bench_queue vectors [--target RATIO] OUTDIR ROUNDS CLIP...
 //                                                the vectors as built before their filters
 //                                                against today's, by the plain loop
+//   bench_queue maps [--target RATIO] OUTDIR ROUNDS CLIP...
+//                                                the vectors as built for a source not read
+//                                                (ffmpeg picks the streams) against those
+//                                                naming every stream, by the plain loop
 //   bench_queue chatty ROUNDS WRITER [MB]        one job whose transcoder floods its output
 //   bench_queue damage FILE.ts
 #include <QDir>
@@ -33,6 +37,7 @@
 #include "conversionqueue.h"
 #include "damagedsource.h"
 #include "mainwindow.h"
+#include "mediaprobe.h"
 #include "testsupport.h"
 #include "transcodecommand.h"
 #include "transcodeprocess.h"
@@ -80,13 +85,15 @@ const char *verdict(double value, double target)
     return value <= target ? "met" : "missed";
 }
 
-// The vectors the rows of a window would run, program resolved.
-Vectors argumentVectors(MainWindow &window)
+// The vectors the rows of a window would run, program resolved: every
+// stream named from the source's record, or, without it, ffmpeg's choice.
+Vectors argumentVectors(MainWindow &window, bool named = true)
 {
     Vectors vectors;
     for (int row = 0; row < listOf(window)->count(); ++row) {
         InputItem *item = rowItem(window, row);
-        TranscodeCommand command(item->settings());
+        TranscodeCommand command(item->settings(),
+                                 named ? MediaProbe::read(item->inputPath()) : MediaInfo());
         command.inputPath = item->inputPath();
         command.outputPath = item->plannedOutputPath();
         QList<QByteArray> arguments = command.arguments();
@@ -280,10 +287,10 @@ QTemporaryDir *scratchHome(const QString &outDir)
     return home;
 }
 
-Vectors vectorsOf(const QStringList &clips)
+Vectors vectorsOf(const QStringList &clips, bool named = true)
 {
     MainWindow *window = listedWindow(clips);
-    const Vectors vectors = argumentVectors(*window);
+    const Vectors vectors = argumentVectors(*window, named);
     delete window;
     return vectors;
 }
@@ -453,13 +460,8 @@ LoopRun runTimedLoop(const Vectors &vectors)
 // What the filters and options that make every file play cost: the same
 // clips' vectors with and without them, by the plain loop, rounds alternating
 // which goes first.
-int compareVectors(const QString &outDir, int rounds, const QStringList &clips, const Targets &targets)
+int compareLoops(const Vectors &previous, const Vectors &current, int rounds, const Targets &targets)
 {
-    std::unique_ptr<QTemporaryDir> home(scratchHome(outDir));
-    const Vectors current = vectorsOf(clips);
-    Vectors previous;
-    for (const auto &arguments : current)
-        previous << previousVector(arguments);
     std::printf("before: %s\nnow:    %s\n", optionsOf(previous.first()).constData(),
                 optionsOf(current.first()).constData());
 
@@ -485,13 +487,31 @@ int compareVectors(const QString &outDir, int rounds, const QStringList &clips, 
         std::fflush(stdout);
     }
     const double ratio = median(nows) / median(befores);
-    std::printf("jobs: %d, rounds: %d (medians)\n", int(clips.size()), rounds);
+    std::printf("jobs: %d, rounds: %d (medians)\n", int(current.size()), rounds);
     std::printf("vectors before:     %7.2f s   CPU %7.2f s\n", median(befores), median(beforeCpus));
     std::printf("vectors now:        %7.2f s   CPU %7.2f s   ratio %.3f, CPU ratio %.3f\n", median(nows),
                 median(nowCpus), ratio, median(nowCpus) / median(beforeCpus));
     if (targets.ratio > 0)
         std::printf("  target: ratio <= %.2f: %s\n", targets.ratio, verdict(ratio, targets.ratio));
     return 0;
+}
+
+int compareVectors(const QString &outDir, int rounds, const QStringList &clips, const Targets &targets)
+{
+    std::unique_ptr<QTemporaryDir> home(scratchHome(outDir));
+    const Vectors current = vectorsOf(clips);
+    Vectors previous;
+    for (const auto &arguments : current)
+        previous << previousVector(arguments);
+    return compareLoops(previous, current, rounds, targets);
+}
+
+// What naming every stream costs: the vectors of sources not read against
+// those built from their records.
+int compareMaps(const QString &outDir, int rounds, const QStringList &clips, const Targets &targets)
+{
+    std::unique_ptr<QTemporaryDir> home(scratchHome(outDir));
+    return compareLoops(vectorsOf(clips, false), vectorsOf(clips), rounds, targets);
 }
 
 // The writer alone: its errors on /dev/null, or through a pipe that a plain
@@ -561,6 +581,7 @@ int usage()
                          "       bench_queue parallel OUTDIR ROUNDS CLIP...\n"
                          "       bench_queue estimate OUTDIR CLIP...\n"
                          "       bench_queue vectors [--target RATIO] OUTDIR ROUNDS CLIP...\n"
+                         "       bench_queue maps [--target RATIO] OUTDIR ROUNDS CLIP...\n"
                          "       bench_queue chatty ROUNDS WRITER [MB]\n"
                          "       bench_queue damage FILE.ts\n");
     return 2;
@@ -606,11 +627,13 @@ int main(int argc, char *argv[])
         return parallel(absolute(args.mid(0, 1)).first(), args.at(1).toInt(), absolute(args.mid(2)));
     if (mode == QLatin1String("estimate") && args.size() >= 2)
         return estimate(absolute(args.mid(0, 1)).first(), absolute(args.mid(1)));
-    if (mode != QLatin1String("compare") && mode != QLatin1String("vectors"))
+    if (mode != QLatin1String("compare") && mode != QLatin1String("vectors") && mode != QLatin1String("maps"))
         return usage();
     const Targets targets = takeTargets(args);
     if (args.size() < 3)
         return usage();
-    const auto run = mode == QLatin1String("compare") ? compare : compareVectors;
+    const auto run = mode == QLatin1String("compare") ? compare
+                     : mode == QLatin1String("vectors") ? compareVectors
+                                                        : compareMaps;
     return run(absolute(args.mid(0, 1)).first(), args.at(1).toInt(), absolute(args.mid(2)), targets);
 }

@@ -11,13 +11,16 @@
 #            time really left
 #   vectors  the 20 short clips by a plain loop, their vectors as built before
 #            the filters that make every file play against today's
+#   maps     the same, ffmpeg's own choice of streams against every stream
+#            named from the source's record
 #   noisy    the same as batch for one damaged clip that floods ffmpeg's output
 #   chatty   one job whose stand-in transcoder writes 100 MB of lines
 #   scale    1,000 and 5,000 files listed and cleared: time and resident
-#            memory; the cost of a row at 200 to 20,000 rows
+#            memory; the cost of a row at 200 to 20,000 rows; and records
+#   records  5,000 files listed while what they hold is read behind the list
 #   startup  process start to the first painted window, cold and warm
 #   store    the saved list of 5,000 rows: load, a change, a job's end
-# Usage: bench/run.sh [batch|short|medium|parallel|estimate|vectors|noisy|chatty|scale|startup|store|all]
+# Usage: bench/run.sh [batch|short|medium|parallel|estimate|vectors|maps|noisy|chatty|scale|records|startup|store|all]
 # (default all).
 # BUILD_DIR overrides the build tree (default build-bench-release).
 set -euo pipefail
@@ -101,6 +104,13 @@ vectors() {
     "$bin/bench_queue" vectors --target 1.02 "$work/out" 7 "$work"/short/clip*.mkv 2>/dev/null
 }
 
+maps() {
+    echo "== maps: the 20 short clips' vectors with ffmpeg's own choice of streams and with every stream named, by a plain loop"
+    shortclips
+    mkdir -p "$work/out"
+    "$bin/bench_queue" maps --target 1.02 "$work/out" 7 "$work"/short/clip*.mkv 2>/dev/null
+}
+
 chatty() {
     echo "== chatty: one job whose transcoder writes 100 MB in lines of 200 bytes"
     "$bin/bench_queue" chatty 5 "$bin/chatty_writer" 100 2>/dev/null
@@ -125,11 +135,15 @@ scale() {
     "$bin/bench_scale" perrow-laidout 200 1000 5000 20000 2>/dev/null
     echo "== scale: 5,000 rows saved by one window and back in the next"
     "$bin/bench_scale" restore 5000 3 2>/dev/null
-    echo "== scale: 5,000 links to one 3 s clip listed, their lengths read in the background"
-    shortclips
-    "$bin/bench_scale" lengths 5000 "$work/short/clip01.mkv" 2>/dev/null
+    records
     echo "== scale: on Xvfb"
     "$top/tests/xvfb-run.sh" "$bin/bench_scale" 1000 5 2 150 2>/dev/null
+}
+
+records() {
+    echo "== records: 5,000 links to one 3 s clip listed, their streams read in the background"
+    shortclips
+    "$bin/bench_scale" lengths 5000 "$work/short/clip01.mkv" 2>/dev/null
 }
 
 startup() {
@@ -144,8 +158,8 @@ store() {
 }
 
 case "$what" in
-    all) batch; short; medium; parallel; estimate; vectors; noisy; chatty; scale; startup; store ;;
-    batch | short | medium | parallel | estimate | vectors | noisy | chatty | scale | startup | store) "$what" ;;
-    *) echo "usage: $0 [batch|short|medium|parallel|estimate|vectors|noisy|chatty|scale|startup|store|all]" >&2
+    all) batch; short; medium; parallel; estimate; vectors; maps; noisy; chatty; scale; startup; store ;;
+    batch | short | medium | parallel | estimate | vectors | maps | noisy | chatty | scale | records | startup | store) "$what" ;;
+    *) echo "usage: $0 [batch|short|medium|parallel|estimate|vectors|maps|noisy|chatty|scale|records|startup|store|all]" >&2
        exit 2 ;;
 esac

@@ -29,17 +29,20 @@ OutputReadBack::OutputReadBack(QObject *parent)
     connect(exitTimer, &QTimer::timeout, this, &OutputReadBack::checkExit);
 }
 
-bool OutputReadBack::start(const QByteArray &path, double expectedSeconds)
+bool OutputReadBack::start(const QByteArray &path, double expectedSeconds, int audioTracks,
+                           int subtitleTracks)
 {
     cancel();
     // Only the report on the pipe: ffprobe's own complaints would break it,
     // and its exit status says whether it could read the file at all.
     const QList<QByteArray> arguments{"ffprobe", "-v", "quiet", "-of", "json", "-show_entries",
-                                      "stream=codec_name:format=duration", "-i", path};
+                                      "stream=codec_name,codec_type:format=duration", "-i", path};
     if (process.start(arguments) != ResultOk)
         return false;
     report.clear();
     expected = expectedSeconds;
+    expectedAudio = audioTracks;
+    expectedSubtitles = subtitleTracks;
     exitChecks = 0;
     notifier = new QSocketNotifier(process.outputDescriptor(), QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, &OutputReadBack::readOutput);
@@ -95,13 +98,21 @@ bool OutputReadBack::readable() const
     const QJsonArray streams = probe.value(QLatin1String("streams")).toArray();
     if (streams.isEmpty())
         return false;
+    int audio = 0;
+    int subtitles = 0;
     for (const QJsonValue &stream : streams) {
         // A stream whose codec has no name in the container reads back
         // without one.
         const QString codec = stream.toObject().value(QLatin1String("codec_name")).toString();
         if (codec.isEmpty() || codec == QLatin1String("unknown") || codec == QLatin1String("none"))
             return false;
+        const QString type = stream.toObject().value(QLatin1String("codec_type")).toString();
+        audio += type == QLatin1String("audio") ? 1 : 0;
+        subtitles += type == QLatin1String("subtitle") ? 1 : 0;
     }
+    if ((expectedAudio >= 0 && audio != expectedAudio)
+        || (expectedSubtitles >= 0 && subtitles != expectedSubtitles))
+        return false;
     bool known = false;
     const double seconds = probe.value(QLatin1String("format"))
                                .toObject()

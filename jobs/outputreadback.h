@@ -22,9 +22,11 @@ public:
     explicit OutputReadBack(QObject *parent = nullptr);
 
     // Starts reading the file back. expectedSeconds is how long it should
-    // last; -1 leaves the length unchecked. False when ffprobe cannot be
-    // found or started: nothing runs then, and finished() never comes.
-    bool start(const QByteArray &path, double expectedSeconds);
+    // last, audioTracks and subtitleTracks how many of each it should hold;
+    // -1 leaves each unchecked. False when ffprobe cannot be found or
+    // started: nothing runs then, and finished() never comes.
+    bool start(const QByteArray &path, double expectedSeconds, int audioTracks = -1,
+               int subtitleTracks = -1);
     // Ends a read-back in progress without waiting for it; finished() does
     // not come. Nothing happens when none runs.
     void cancel();
@@ -32,7 +34,7 @@ public:
 
 signals:
     // ffprobe read the file, every stream has a codec it knows, and its
-    // length agrees with the expected one.
+    // length and its tracks agree with the expected ones.
     void finished(bool readable);
 
 private slots:
@@ -49,4 +51,6 @@ private:
     int exitChecks = 0;
     QByteArray report;
     double expected = -1;
+    int expectedAudio = -1;
+    int expectedSubtitles = -1;
 };

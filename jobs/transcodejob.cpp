@@ -27,6 +27,12 @@ constexpr int lastExitCheckMs = 100;
 // The longest file name Linux file systems take, in bytes.
 constexpr int maxNameBytes = 255;
 
+QByteArray missingProgramText()
+{
+    return "未找到转码程序 ffmpeg，请安装 ffmpeg（sudo apt-get install ffmpeg），"
+           "或将 ffmpeg 放在本程序所在的文件夹中。";
+}
+
 } // namespace
 
 TranscodeJob::TranscodeJob(QObject *parent)
@@ -69,8 +75,15 @@ void TranscodeJob::bindInput(const QByteArray &path, const AVSettings &settings)
     const QFileInfo info(QString::fromUtf8(path));
     baseName = info.completeBaseName().toUtf8();
     sourceExtension = '.' + info.suffix().toUtf8();
-    command = TranscodeCommand(settings);
+    command = TranscodeCommand(settings, command.media);
     command.inputPath = path;
+}
+
+void TranscodeJob::setMedia(const MediaInfo &media)
+{
+    command.media = media;
+    mediaKnown = true;
+    emit planChanged();
 }
 
 QByteArray TranscodeJob::plannedOutputPath() const
@@ -87,6 +100,7 @@ void TranscodeJob::setSettings(const AVSettings &settings)
         setState(ConvertWaiting);
         setProgress(0);
     }
+    emit planChanged();
 }
 
 int TranscodeJob::start(const QByteArray &outputPath)
@@ -115,10 +129,8 @@ int TranscodeJob::start(const QByteArray &outputPath)
         partial.remove();
         targetPath = previousTarget;
         command.outputPath = previousPartial;
-        startError = findProgram(arguments.first()).isEmpty()
-                         ? "未找到转码程序 ffmpeg，请安装 ffmpeg（sudo apt-get install ffmpeg），"
-                           "或将 ffmpeg 放在本程序所在的文件夹中。"
-                         : "无法启动转码程序 " + arguments.first() + "。";
+        startError = findProgram(arguments.first()).isEmpty() ? missingProgramText()
+                                                               : "无法启动转码程序 " + arguments.first() + "。";
         return code;
     }
     startError.clear();
@@ -137,6 +149,14 @@ int TranscodeJob::start(const QByteArray &outputPath)
         connect(outputNotifier, &QSocketNotifier::activated, this, &TranscodeJob::readOutput);
     }
     return ResultOk;
+}
+
+int TranscodeJob::checkProgram()
+{
+    if (!findProgram(programOverride.isEmpty() ? command.program : programOverride).isEmpty())
+        return ResultOk;
+    startError = missingProgramText();
+    return ResultSpawnFailed;
 }
 
 int TranscodeJob::stop()
@@ -267,8 +287,7 @@ void TranscodeJob::endJob()
     const bool clean = ran && process.exitedCleanly();
     const bool done = parser.verdict(clean, clean && partialWritten());
     // Without ffprobe the verdict stands as ffmpeg's output gives it.
-    if (done && copiesAStream()
-        && readBack->start(command.outputPath, parser.expectedOutputSeconds()))
+    if (done && copiesAStream() && startReadBack())
         return;
     finishJob(done);
 }
@@ -292,8 +311,20 @@ void TranscodeJob::finishJob(bool done)
     emit finished();
 }
 
+// The tracks the plan keeps are counted too: a muxer may leave one out.
+bool TranscodeJob::startReadBack()
+{
+    const StreamPlan planned = command.plan();
+    const int audio = planned.explicitMaps ? int(planned.streamsOf(PlannedAudio).size()) : -1;
+    const int subtitles = planned.explicitMaps ? int(planned.streamsOf(PlannedSubtitle).size()) : -1;
+    return readBack->start(command.outputPath, parser.expectedOutputSeconds(), audio, subtitles);
+}
+
 bool TranscodeJob::copiesAStream() const
 {
+    const StreamPlan planned = command.plan();
+    if (planned.explicitMaps)
+        return planned.copiesAStream();
     const QByteArray *video = catalogueText(videoCodecIds, command.settings.videoCodec);
     const QByteArray *audio = catalogueText(audioCodecIds, command.settings.audioCodec);
     return (video && *video == "copy") || (audio && *audio == "copy");

@@ -74,6 +74,17 @@ public:
     // that a converted list can be converted once more to something else.
     void setSettings(const AVSettings &settings);
     const AVSettings &settings() const { return command.settings; }
+    // What the source holds, once it has been read; the command names its
+    // streams from it. Until then the job has none (hasMedia() is false),
+    // and started anyway it gets ffmpeg's own choice of streams.
+    void setMedia(const MediaInfo &media);
+    bool hasMedia() const { return mediaKnown; }
+    const MediaInfo &media() const { return command.media; }
+    // What becomes of each stream; its notes are what the row tells.
+    StreamPlan plan() const { return command.plan(); }
+    // ResultOk when the transcoder can be found, else the code and the
+    // startErrorText() a start would give; nothing starts.
+    int checkProgram();
     const QByteArray &inputPath() const { return command.inputPath; }
     // The file the last run wrote, or writes once it is done: the path the
     // queue chose, or the next free number when that was taken meanwhile.
@@ -115,6 +126,8 @@ signals:
     void keeping(const QByteArray &outputPath);
     void stateChanged(int state);
     void pausedChanged(bool paused);
+    // The settings or the source's record changed, and so may plan().
+    void planChanged();
     // The job has ended by itself, done or in error; never on a stop or a
     // failed start. state() and errorText() tell which.
     void finished();
@@ -133,6 +146,7 @@ private:
     void endJob();
     void finishJob(bool done);
     bool copiesAStream() const;
+    bool startReadBack();
     // Ends a read-back of the finished file without waiting; the job then
     // never ends by itself. Whatever stops the job calls it.
     void cancelReadBack();
@@ -174,4 +188,5 @@ private:
     // Why the partial file could not be made, as ffmpeg would say it: the
     // job ends at once, without ffmpeg.
     QByteArray creationFailure;
+    bool mediaKnown = false;
 };

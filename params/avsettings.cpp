@@ -9,7 +9,10 @@ bool operator==(const AVSettings &a, const AVSettings &b)
         && a.videoBitrate == b.videoBitrate && a.crf == b.crf
         && a.frameRate == b.frameRate && a.audioBitrate == b.audioBitrate
         && a.sampleRate == b.sampleRate && a.videoQuality == b.videoQuality
-        && a.audioQuality == b.audioQuality;
+        && a.audioQuality == b.audioQuality && a.audioTracks == b.audioTracks
+        && a.audioTrack == b.audioTrack && a.audioLanguage == b.audioLanguage
+        && a.subtitleMode == b.subtitleMode && a.subtitleTrack == b.subtitleTrack
+        && a.subtitleLanguage == b.subtitleLanguage;
 }
 
 bool operator!=(const AVSettings &a, const AVSettings &b)

@@ -2,6 +2,15 @@
 
 #include <cstdint>
 
+#include <QByteArray>
+
+// AVSettings::audioTracks and subtitleMode.
+inline constexpr int AllAudioTracks = 0;
+inline constexpr int OneAudioTrack = 1;
+inline constexpr int SubtitlesAuto = 0;
+inline constexpr int SubtitlesNone = 1;
+inline constexpr int SubtitlesBurn = 2;
+
 // Conversion settings of one file. In every rate or size field -1 leaves the
 // option to the transcoder.
 struct AVSettings
@@ -17,6 +26,15 @@ struct AVSettings
     std::int32_t sampleRate;
     std::int32_t videoQuality;
     std::int32_t audioQuality;
+    // Which tracks of the source go into the result. A chosen track is
+    // named by its stream index and its language, so that a choice applied
+    // to all files takes the track in the same language in each file.
+    std::int32_t audioTracks = AllAudioTracks;
+    std::int32_t audioTrack = -1;
+    QByteArray audioLanguage{};
+    std::int32_t subtitleMode = SubtitlesAuto;
+    std::int32_t subtitleTrack = -1;
+    QByteArray subtitleLanguage{};
 };
 
 bool operator==(const AVSettings &a, const AVSettings &b);

@@ -1,18 +1,42 @@
 #include "dlgavsettings.h"
 #include "ui_dlgavsettings.h"
 
+#include <algorithm>
+
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QMouseEvent>
 #include <QSignalBlocker>
 #include <QStringList>
 
 #include "catalogue.h"
+#include "streamplan.h"
 #include "stylesheet.h"
 #include "windowplacement.h"
 
 namespace {
 
 const QString defaultText = QStringLiteral("默认");
+// The subtitle combo's first rows; the tracks to burn follow.
+constexpr int subtitleAutoRow = 0;
+constexpr int subtitleNoneRow = 1;
+
+QList<MediaStream> burnableSubtitles(const MediaInfo &media)
+{
+    QList<MediaStream> subtitles;
+    for (const MediaStream &subtitle : media.streamsOf(StreamSubtitle)) {
+        if (subtitle.isTextSubtitle() || subtitle.isBitmapSubtitle())
+            subtitles.append(subtitle);
+    }
+    return subtitles;
+}
+
+// The combo's row whose stream is `index`, or `otherwise`.
+int rowOfStream(const QComboBox *combo, int index, int otherwise)
+{
+    const int row = index < 0 ? -1 : combo->findData(index);
+    return row < 0 ? otherwise : row;
+}
 
 void addTableTexts(QComboBox *combo, const CatalogueTable &table)
 {
@@ -74,7 +98,52 @@ void CDlgAVSettings::setSettings(AVSettings record)
     settings = record;
     fillFixedCombos();
     refreshCodecLists();
+    refreshTracks();
     connectCombos();
+    filled = true;
+}
+
+void CDlgAVSettings::setMedia(const MediaInfo &media)
+{
+    source = media;
+    if (filled)
+        refreshTracks();
+}
+
+// Each list shows what the settings mean for this file: a track chosen in
+// another file is this file's track in the same language, or 全部音轨 /
+// 自动 where it has none.
+void CDlgAVSettings::refreshTracks()
+{
+    const QSignalBlocker blockAudio(ui->cboxAT);
+    const QSignalBlocker blockSubtitles(ui->cboxST);
+    ui->cboxAT->clear();
+    ui->cboxAT->addItem(QStringLiteral("全部音轨"), -1);
+    const QList<MediaStream> audio = source.streamsOf(StreamAudio);
+    for (const MediaStream &track : audio)
+        ui->cboxAT->addItem(streamLabel(track), track.index);
+    const int audioTrack = settings.audioTracks == OneAudioTrack
+                               ? chosenTrack(audio, settings.audioTrack, settings.audioLanguage)
+                               : -1;
+    ui->cboxAT->setCurrentIndex(rowOfStream(ui->cboxAT, audioTrack, 0));
+
+    ui->cboxST->clear();
+    ui->cboxST->addItem(QStringLiteral("自动"), -1);
+    ui->cboxST->addItem(QStringLiteral("不要字幕"), -1);
+    const QList<MediaStream> subtitles = burnableSubtitles(source);
+    for (const MediaStream &track : subtitles)
+        ui->cboxST->addItem(QStringLiteral("烧录：") + streamLabel(track), track.index);
+    if (settings.subtitleMode == SubtitlesNone) {
+        ui->cboxST->setCurrentIndex(subtitleNoneRow);
+    } else {
+        const int burned = settings.subtitleMode == SubtitlesBurn
+                               ? chosenTrack(subtitles, settings.subtitleTrack, settings.subtitleLanguage)
+                               : -1;
+        ui->cboxST->setCurrentIndex(rowOfStream(ui->cboxST, burned, subtitleAutoRow));
+    }
+    // A track's name may be longer than the column: its list opens wider.
+    for (QComboBox *combo : {ui->cboxAT, ui->cboxST})
+        combo->view()->setMinimumWidth(combo->view()->sizeHintForColumn(0) + combo->iconSize().width());
 }
 
 void CDlgAVSettings::fillFixedCombos()
@@ -112,6 +181,10 @@ void CDlgAVSettings::connectCombos()
     connect(ui->cboxCA, &QComboBox::currentTextChanged, this, &CDlgAVSettings::cboxCA_changed);
     connect(ui->cboxBA, &QComboBox::currentTextChanged, this, &CDlgAVSettings::cboxBA_changed);
     connect(ui->cboxAR, &QComboBox::currentTextChanged, this, &CDlgAVSettings::cboxAR_changed);
+    connect(ui->cboxAT, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &CDlgAVSettings::cboxAT_changed);
+    connect(ui->cboxST, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &CDlgAVSettings::cboxST_changed);
 }
 
 void CDlgAVSettings::refreshCodecLists()
@@ -254,4 +327,34 @@ void CDlgAVSettings::cboxBA_changed(const QString &text)
 void CDlgAVSettings::cboxAR_changed(const QString &text)
 {
     settings.sampleRate = numberOf(text);
+}
+
+// A track is kept by its index and its language, so that applied to all
+// files the choice finds the track in the same language in each.
+void CDlgAVSettings::cboxAT_changed(int index)
+{
+    const int stream = ui->cboxAT->itemData(index).toInt();
+    const QList<MediaStream> audio = source.streamsOf(StreamAudio);
+    const auto track = std::find_if(audio.cbegin(), audio.cend(),
+                                    [stream](const MediaStream &s) { return s.index == stream; });
+    settings.audioTracks = track == audio.cend() ? AllAudioTracks : OneAudioTrack;
+    settings.audioTrack = track == audio.cend() ? -1 : track->index;
+    settings.audioLanguage = track == audio.cend() ? QByteArray() : track->language;
+}
+
+void CDlgAVSettings::cboxST_changed(int index)
+{
+    const int stream = ui->cboxST->itemData(index).toInt();
+    const QList<MediaStream> subtitles = burnableSubtitles(source);
+    const auto track = std::find_if(subtitles.cbegin(), subtitles.cend(),
+                                    [stream](const MediaStream &s) { return s.index == stream; });
+    if (track != subtitles.cend()) {
+        settings.subtitleMode = SubtitlesBurn;
+        settings.subtitleTrack = track->index;
+        settings.subtitleLanguage = track->language;
+        return;
+    }
+    settings.subtitleMode = index == subtitleNoneRow ? SubtitlesNone : SubtitlesAuto;
+    settings.subtitleTrack = -1;
+    settings.subtitleLanguage.clear();
 }

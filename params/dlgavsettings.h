@@ -4,6 +4,7 @@
 #include <QPoint>
 
 #include "avsettings.h"
+#include "mediainfo.h"
 
 namespace Ui {
 class CDlgAVSettings;
@@ -21,6 +22,9 @@ public:
     ~CDlgAVSettings() override;
 
     void setSettings(AVSettings record);
+    // The file whose tracks "音轨" and "字幕" list; none lists only the
+    // choices every file has.
+    void setMedia(const MediaInfo &media);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -42,6 +46,8 @@ private slots:
     void cboxCA_changed(const QString &text);
     void cboxBA_changed(const QString &text);
     void cboxAR_changed(const QString &text);
+    void cboxAT_changed(int index);
+    void cboxST_changed(int index);
 
 private:
     void fillFixedCombos();
@@ -49,6 +55,7 @@ private:
     void refreshCodecLists();
     void refreshVideo();
     void refreshAudio();
+    void refreshTracks();
 
     Ui::CDlgAVSettings *ui;
 
@@ -58,6 +65,8 @@ public:
 private:
     bool dragging = false;
     QPoint pressPos;
+    MediaInfo source;
+    bool filled = false;
 
 public:
     AVSettings settings{};

@@ -4,6 +4,8 @@
 #include <QList>
 
 #include "avsettings.h"
+#include "mediainfo.h"
+#include "streamplan.h"
 
 // Bare name of the transcoder program on this platform.
 QByteArray transcoderProgramName();
@@ -12,11 +14,16 @@ QByteArray transcoderProgramName();
 class TranscodeCommand final
 {
 public:
-    explicit TranscodeCommand(const AVSettings &settings);
+    // A source whose record is not readable gets ffmpeg's own choice of
+    // streams; a readable one gets every stream named (see StreamPlan).
+    explicit TranscodeCommand(const AVSettings &settings, const MediaInfo &media = MediaInfo());
 
-    // The whole line as a user would read it, paths in double quotes. No
-    // other argument holds a space, so the line splits back into the vector
-    // at its spaces outside the quotes.
+    // What becomes of each stream of the source.
+    StreamPlan plan() const;
+
+    // The whole line as a user would read it, paths and any other argument
+    // with a space (a track's title) in double quotes, so the line splits
+    // back into the vector at its spaces outside the quotes.
     QByteArray commandLine() const;
     // The same invocation as an argument vector, program first; paths are
     // single elements, unquoted and unchanged, so no file name can add or
@@ -28,6 +35,7 @@ public:
     QByteArray inputPath;
     QByteArray outputPath;
     AVSettings settings;
+    MediaInfo media;
 };
 
 // Output file for a source: outputDir + "/Vantor转码-" + base name + the

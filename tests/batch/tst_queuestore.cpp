@@ -285,6 +285,13 @@ void TestQueueStore::roundTrip()
     rows[ConvertDone].warningText = "Invalid NAL unit size\nerror while decoding MB 3 4\n";
     rows[ConvertError].errorText = "模糊信息：Conversion failed!\n";
     rows[ConvertError].settings = AVSettings{3, 3, 2, 4, -1, -1, 60, -1, 22050, 0, 2};
+    // The tracks chosen ride beside the eleven numbers.
+    rows[ConvertDone].settings.audioTracks = OneAudioTrack;
+    rows[ConvertDone].settings.audioTrack = 2;
+    rows[ConvertDone].settings.audioLanguage = "eng";
+    rows[ConvertDone].settings.subtitleMode = SubtitlesBurn;
+    rows[ConvertDone].settings.subtitleTrack = 3;
+    rows[ConvertDone].settings.subtitleLanguage = "chi";
     {
         QueueStore store(folder);
         QList<QueueRow> none;

@@ -12,6 +12,7 @@
 
 #include "avsettings.h"
 #include "catalogue.h"
+#include "mediaprobe.h"
 #include "processes.h"
 #include "programs.h"
 #include "transcodejob.h"
@@ -287,6 +288,7 @@ void TestPlayableFiles::conversion()
 
     TranscodeJob job;
     QCOMPARE(job.setInput(sources.value(source).toUtf8(), settings), ResultOk);
+    job.setMedia(MediaProbe::read(sources.value(source).toUtf8()));
     QSignalSpy finished(&job, &TranscodeJob::finished);
     QCOMPARE(job.start(job.plannedOutputPath()), ResultOk);
     QVERIFY(finished.wait(conversionTimeoutMs));

@@ -16,7 +16,10 @@ inline char *toString(const AVSettings &s)
         + QByteArray::number(s.videoBitrate) + ", " + QByteArray::number(s.crf) + ", "
         + QByteArray::number(s.frameRate) + ", " + QByteArray::number(s.audioBitrate) + ", "
         + QByteArray::number(s.sampleRate) + ", " + QByteArray::number(s.videoQuality) + ", "
-        + QByteArray::number(s.audioQuality) + "}";
+        + QByteArray::number(s.audioQuality) + "; audio " + QByteArray::number(s.audioTracks) + ' '
+        + QByteArray::number(s.audioTrack) + ' ' + s.audioLanguage + ", subtitles "
+        + QByteArray::number(s.subtitleMode) + ' ' + QByteArray::number(s.subtitleTrack) + ' '
+        + s.subtitleLanguage + "}";
     return qstrdup(text.constData());
 }
 

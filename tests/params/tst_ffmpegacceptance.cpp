@@ -3,6 +3,7 @@
 #include "avsettings.h"
 #include "avsettingsprinter.h"
 #include "catalogue.h"
+#include "mediaprobe.h"
 #include "outputparser.h"
 #include "transcodecommand.h"
 
@@ -192,7 +193,8 @@ void TestFfmpegAcceptance::combination()
 
     const QString source = sources.value(sourceSuffix);
     const QFileInfo sourceInfo(source);
-    TranscodeCommand command(settings);
+    // Every stream named, as a listed file's command has them.
+    TranscodeCommand command(settings, MediaProbe::read(source.toUtf8()));
     command.inputPath = source.toUtf8();
     command.outputPath = makeOutputPath(workDir.filePath(QStringLiteral("out")).toUtf8(),
                                         sourceInfo.completeBaseName().toUtf8(),

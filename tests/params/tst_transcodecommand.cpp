@@ -3,6 +3,8 @@
 #include "avsettings.h"
 #include "avsettingsprinter.h"
 #include "catalogue.h"
+#include "mediainfo.h"
+#include "records.h"
 #include "transcodecommand.h"
 
 namespace {
@@ -33,6 +35,29 @@ QByteArrayList split(const QByteArray &options)
     return options.isEmpty() ? QByteArrayList() : options.split(' ');
 }
 
+const QByteArray fit = "setsar=sar:max=1000,scale=2*round(iw/2):2*round(ih/2)";
+const QByteArray chain = "bwdif=mode=send_frame:deint=interlaced," + fit;
+QByteArrayList picture(const QByteArray &burned = QByteArray(), const QByteArray &encoding = "-crf:v:0 24")
+{
+    const QByteArray filters = chain + (burned.isEmpty() ? "" : ",subtitles=filename=" + burned) + ",format=yuv420p";
+    return QByteArrayList{"-filter:v:0", filters} + split(encoding + " -fpsmax:v:0 18 -c:v:0")
+           + QByteArrayList{encoding.startsWith("-crf") ? "libx264" : "wmv2"};
+}
+QByteArrayList track(int n, const QByteArray &codec, const QByteArray &disposition)
+{
+    const QByteArray a = "a:" + QByteArray::number(n);
+    QByteArray filters = "aresample=async=1";
+    if (codec == "mp3" || codec == "wmav2")
+        filters += ",aformat=channel_layouts=stereo|mono";
+    if (codec == "wmav2")
+        filters += ":sample_rates=48000|44100|32000|24000|22050|16000|12000|11025|8000";
+    return QByteArrayList{"-filter:" + a, filters, "-ar:" + a, "44100", "-b:" + a, "128k", "-c:" + a, codec,
+                          "-disposition:" + a, disposition};
+}
+const QByteArrayList englishHandler{"-metadata:s:a:1", "handler_name=English 5.1"};
+const QByteArrayList filmMetadata = split("-map_metadata 0 -map_chapters 0 -metadata creation_time=2021-06-01T08:30:00.000000Z");
+const QByteArrayList filmDate = split("-map_metadata 0 -metadata creation_time=2021-06-01T08:30:00.000000Z");
+
 } // namespace
 
 class TestTranscodeCommand final : public QObject
@@ -45,6 +70,8 @@ private slots:
     void workedExamples();
     void options_data();
     void options();
+    void plannedStreams_data();
+    void plannedStreams();
     void unusualPaths_data();
     void unusualPaths();
     void outputPath_data();
@@ -181,6 +208,159 @@ void TestTranscodeCommand::options()
         + split(options) + QByteArrayList{"/out/out.mp4"};
     QCOMPARE(command.arguments(), arguments);
     QCOMPARE(command.settings, settings);
+}
+
+void TestTranscodeCommand::plannedStreams_data()
+{
+    QTest::addColumn<AVSettings>("settings");
+    QTest::addColumn<MediaInfo>("media");
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<QByteArrayList>("options");
+    QTest::addColumn<QStringList>("notes");
+
+    const QByteArray source = "/films/film.mkv";
+    const auto with = [](AVSettings s, auto change) {
+        change(s);
+        return s;
+    };
+    const AVSettings mp4 = makeAVSettings(0, 1, 1);
+    const AVSettings avi = makeAVSettings(2, 1, 1);
+    const AVSettings copied = with(mp4, [](AVSettings &s) { s.videoCodec = 6; s.audioCodec = 3; });
+    const QByteArrayList filmMaps = split("-map 0:0 -map 0:1 -map 0:2");
+    const QByteArrayList switchable = split("-c:s:0 mov_text -disposition:s:0 default -c:s:1 mov_text -disposition:s:1 0");
+    const QByteArrayList cover = split("-c:v:1 copy -disposition:v:1 attached_pic");
+    const QString everything = QStringLiteral("音轨 2 条，字幕 2 条（可切换）");
+    const QString burnedChinese = QStringLiteral("已烧录字幕：中文");
+
+    // Data streams and attachments are never named; the cover is copied as
+    // the attached picture, never encoded as a second film.
+    QTest::newRow(".mp4: every track, subtitles switchable, cover, chapters and date")
+        << mp4 << film() << source
+        << filmMaps + split("-map 0:3 -map 0:4 -map 0:5") + picture() + track(0, "aac", "default")
+               + track(1, "aac", "0") + englishHandler + switchable + cover + filmMetadata
+        << QStringList{everything};
+    QTest::newRow(".mp4 with Copy: the picture and the tracks copied, subtitles converted")
+        << copied << film() << source
+        << filmMaps + split("-map 0:3 -map 0:4 -map 0:5 -c:v:0 copy -c:a:0 copy -disposition:a:0 default")
+               + split("-c:a:1 copy -disposition:a:1 0") + englishHandler + switchable + cover + filmMetadata
+        << QStringList{everything};
+    QTest::newRow(".flv: the default track; the default subtitle burned")
+        << makeAVSettings(1, 1, 1) << film() << source
+        << split("-map 0:0 -map 0:1") + picture(source + ":si=0") + track(0, "aac", "default") + filmDate
+        << QStringList{QStringLiteral("音轨 1 条"), burnedChinese,
+                       QStringLiteral("只保留了 1 条音轨（共 2 条）：.flv 只能保存一条音轨")};
+    QTest::newRow(".avi: both tracks as MP3, the day as its date")
+        << avi << film() << source
+        << filmMaps + picture(source + ":si=0") + track(0, "mp3", "default") + track(1, "mp3", "0") + filmDate
+               + split("-metadata date=2021-06-01")
+        << QStringList{QStringLiteral("音轨 2 条"), burnedChinese};
+    QTest::newRow(".wmv keeps chapters as markers")
+        << makeAVSettings(3, 1, 1) << film() << source
+        << filmMaps + picture(source + ":si=0", "-b:v:0 512k") + track(0, "wmav2", "default")
+               + track(1, "wmav2", "0") + filmMetadata
+        << QStringList{QStringLiteral("音轨 2 条"), burnedChinese};
+    QTest::newRow("a copied picture takes no subtitle, and the row says so")
+        << with(avi, [](AVSettings &s) { s.videoCodec = 6; }) << film() << source
+        << filmMaps + split("-c:v:0 copy") + track(0, "mp3", "default") + track(1, "mp3", "0") + filmDate
+               + split("-metadata date=2021-06-01")
+        << QStringList{QStringLiteral("音轨 2 条"),
+                       QStringLiteral("未保留字幕：.avi 不能保存这些字幕，直接复制的视频也不能烧录字幕")};
+    MediaInfo unflagged = film();
+    unflagged.streams[3].isDefault = false;
+    QTest::newRow("no subtitle flagged: none burned, and the row says so")
+        << avi << unflagged << source
+        << filmMaps + picture() + track(0, "mp3", "default") + track(1, "mp3", "0") + filmDate
+               + split("-metadata date=2021-06-01")
+        << QStringList{QStringLiteral("音轨 2 条"),
+                       QStringLiteral("未保留字幕：.avi 不能保存可切换字幕，可在设置中选择烧录")};
+    QTest::newRow("不要字幕")
+        << with(avi, [](AVSettings &s) { s.subtitleMode = SubtitlesNone; }) << film() << source
+        << filmMaps + picture() + track(0, "mp3", "default") + track(1, "mp3", "0") + filmDate
+               + split("-metadata date=2021-06-01")
+        << QStringList{QStringLiteral("音轨 2 条")};
+    // Chosen in another file, where English was stream 5: this file's
+    // English track.
+    QTest::newRow("one audio track, found by its language")
+        << with(mp4, [](AVSettings &s) { s.audioTracks = OneAudioTrack; s.audioTrack = 5; s.audioLanguage = "eng"; })
+        << film() << source
+        << split("-map 0:0 -map 0:2 -map 0:3 -map 0:4 -map 0:5") + picture() + track(0, "aac", "default")
+               + QByteArrayList{"-metadata:s:a:0", "handler_name=English 5.1"} + switchable + cover + filmMetadata
+        << QStringList{QStringLiteral("音轨 1 条，字幕 2 条（可切换）")};
+    QTest::newRow("one audio track in a language the file lacks: all")
+        << with(mp4, [](AVSettings &s) { s.audioTracks = OneAudioTrack; s.audioTrack = 1; s.audioLanguage = "jpn"; })
+        << film() << source
+        << filmMaps + split("-map 0:3 -map 0:4 -map 0:5") + picture() + track(0, "aac", "default")
+               + track(1, "aac", "0") + englishHandler + switchable + cover + filmMetadata
+        << QStringList{everything};
+    QTest::newRow("烧录 the English subtitle, found by its language; the rest stays switchable")
+        << with(mp4, [](AVSettings &s) { s.subtitleMode = SubtitlesBurn; s.subtitleTrack = 9; s.subtitleLanguage = "eng"; })
+        << film() << source
+        << filmMaps + split("-map 0:3 -map 0:5") + picture(source + ":si=1") + track(0, "aac", "default")
+               + track(1, "aac", "0") + englishHandler + split("-c:s:0 mov_text -disposition:s:0 default")
+               + split("-c:v:1 copy -disposition:v:1 attached_pic") + filmMetadata
+        << QStringList{QStringLiteral("音轨 2 条，字幕 1 条（可切换）"), QStringLiteral("已烧录字幕：英语")};
+    QTest::newRow("烧录 with a copied picture: the track stays switchable, and the row says so")
+        << with(copied, [](AVSettings &s) { s.subtitleMode = SubtitlesBurn; s.subtitleTrack = 3; s.subtitleLanguage = "chi"; })
+        << film() << source
+        << filmMaps + split("-map 0:3 -map 0:4 -map 0:5 -c:v:0 copy -c:a:0 copy -disposition:a:0 default")
+               + split("-c:a:1 copy -disposition:a:1 0") + englishHandler + switchable + cover + filmMetadata
+        << QStringList{everything, QStringLiteral("未烧录字幕：直接复制的视频不能烧录字幕")};
+    QTest::newRow("a forced Blu-ray subtitle in .mp4 drawn over the picture before it is scaled")
+        << mp4
+        << withStreams({stream(StreamVideo, 0, "h264"), stream(StreamAudio, 1, "ac3", "chi"),
+                        stream(StreamSubtitle, 2, "hdmv_pgs_subtitle", "chi", "简体中文", false, true),
+                        stream(StreamSubtitle, 3, "subrip", "eng")})
+        << source
+        << QByteArrayList{"-filter_complex",
+                          "[0:0]bwdif=mode=send_frame:deint=interlaced[picture];[picture][0:2]overlay[drawn];[drawn]"
+                              + fit + ",format=yuv420p[shown]",
+                          "-map", "[shown]"}
+               + split("-map 0:1 -map 0:3 -crf:v:0 24 -fpsmax:v:0 18 -c:v:0 libx264") + track(0, "aac", "default")
+               + split("-c:s:0 mov_text -disposition:s:0 0 -map_metadata 0")
+        << QStringList{QStringLiteral("音轨 1 条，字幕 1 条（可切换）"), QStringLiteral("已烧录字幕：中文 · 简体中文")};
+    QTest::newRow("DVD subtitles copied into .mp4")
+        << mp4
+        << withStreams({stream(StreamVideo, 0, "mpeg2video"), stream(StreamSubtitle, 1, "dvd_subtitle", "fre", "", true)})
+        << source << split("-map 0:0 -map 0:1") + picture() + split("-c:s:0 copy -disposition:s:0 default -map_metadata 0")
+        << QStringList{QStringLiteral("字幕 1 条（可切换）")};
+    MediaInfo phone = withStreams({stream(StreamVideo, 0, "h264"), stream(StreamAudio, 1, "aac")});
+    phone.streams[0].rotation = 90;
+    QTest::newRow("a rotated picture copied into .avi: the row warns")
+        << with(avi, [](AVSettings &s) { s.videoCodec = 6; }) << phone << source
+        << split("-map 0:0 -map 0:1 -c:v:0 copy") + track(0, "mp3", "default") + split("-map_metadata 0")
+        << QStringList{QStringLiteral("音轨 1 条"),
+                       QStringLiteral("视频带有 90° 旋转标记，直接复制到 .avi 后播放时方向不对，可选择重新编码")};
+    QTest::newRow("a file name that would end the filter or the graph")
+        << makeAVSettings(1, 1, 1) << film() << QByteArray("/films/a'b:c,d[e];f\\g h.mkv")
+        << split("-map 0:0 -map 0:1") + picture(R"(/films/a\\\'b\\:c\,d\[e\]\;f\\\\g\\\ h.mkv:si=0)")
+               + track(0, "aac", "default") + filmDate
+        << QStringList{QStringLiteral("音轨 1 条"), burnedChinese,
+                       QStringLiteral("只保留了 1 条音轨（共 2 条）：.flv 只能保存一条音轨")};
+    QTest::newRow("a source that could not be read: ffmpeg's own choice, as before")
+        << mp4 << MediaInfo() << source
+        << split(sourceSize + " -crf 24 -fpsmax 18 -c:v libx264 " + timed + " -ar 44100 -b:a 128k -c:a aac")
+        << QStringList();
+}
+
+void TestTranscodeCommand::plannedStreams()
+{
+    QFETCH(AVSettings, settings);
+    QFETCH(MediaInfo, media);
+    QFETCH(QByteArray, source);
+    QFETCH(QByteArrayList, options);
+    QFETCH(QStringList, notes);
+
+    TranscodeCommand command(settings, media);
+    command.inputPath = source;
+    command.outputPath = "/out/out.mp4";
+    const QByteArrayList arguments = command.arguments();
+    QCOMPARE(arguments.mid(4, arguments.size() - 5), options);
+    QCOMPARE(command.plan().notes, notes);
+    // The readable line quotes whatever holds a space.
+    QByteArray line = program + " -y -i \"" + source + '"';
+    for (const QByteArray &option : options)
+        line += ' ' + (option.contains(' ') ? '"' + option + '"' : option);
+    QCOMPARE(command.commandLine(), line + " \"/out/out.mp4\"");
 }
 
 void TestTranscodeCommand::unusualPaths_data()

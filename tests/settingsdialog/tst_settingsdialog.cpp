@@ -13,6 +13,7 @@
 #include "avsettings.h"
 #include "catalogue.h"
 #include "dlgavsettings.h"
+#include "records.h"
 #include "windowplacement.h"
 
 namespace {
@@ -123,6 +124,8 @@ private slots:
     void refillKeepsRecord_data();
     void refillKeepsRecord();
     void outOfRangeContainer();
+    void trackChoices_data();
+    void trackChoices();
     void leaving_data();
     void leaving();
     void okDuringExec();
@@ -431,6 +434,94 @@ void TestSettingsDialog::refillKeepsRecord()
     AVSettings expected = start;
     expected.resolution = 3;
     QCOMPARE(dialog.settings, expected);
+}
+
+void TestSettingsDialog::trackChoices_data()
+{
+    QTest::addColumn<AVSettings>("given");
+    QTest::addColumn<MediaInfo>("media");
+    // The combo chosen by the user, or none.
+    QTest::addColumn<QByteArray>("box");
+    QTest::addColumn<QString>("choice");
+    QTest::addColumn<QStringList>("audioItems");
+    QTest::addColumn<QStringList>("subtitleItems");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<AVSettings>("taken");
+
+    const QStringList filmAudio{"全部音轨", "国语", "英语 · English 5.1"};
+    const QStringList filmSubtitles{"自动", "不要字幕", "烧录：中文", "烧录：英语"};
+    const auto with = [](auto change) {
+        AVSettings s = defaultRecord();
+        change(s);
+        return s;
+    };
+    const AVSettings english = with([](AVSettings &s) {
+        s.audioTracks = OneAudioTrack;
+        s.audioTrack = 2;
+        s.audioLanguage = "eng";
+    });
+    const AVSettings burnEnglish = with([](AVSettings &s) {
+        s.subtitleMode = SubtitlesBurn;
+        s.subtitleTrack = 4;
+        s.subtitleLanguage = "eng";
+    });
+    QTest::newRow("a film's tracks, by language and title")
+        << defaultRecord() << film() << QByteArray() << QString() << filmAudio << filmSubtitles
+        << QStringList{"全部音轨", "自动"} << defaultRecord();
+    QTest::newRow("one audio track") << defaultRecord() << film() << QByteArray("cboxAT")
+                                     << "英语 · English 5.1" << filmAudio << filmSubtitles
+                                     << QStringList{"英语 · English 5.1", "自动"} << english;
+    QTest::newRow("all tracks again") << english << film() << QByteArray("cboxAT") << "全部音轨" << filmAudio
+                                      << filmSubtitles << QStringList{"全部音轨", "自动"} << defaultRecord();
+    QTest::newRow("burn one subtitle") << defaultRecord() << film() << QByteArray("cboxST") << "烧录：英语"
+                                       << filmAudio << filmSubtitles << QStringList{"全部音轨", "烧录：英语"}
+                                       << burnEnglish;
+    QTest::newRow("不要字幕") << burnEnglish << film() << QByteArray("cboxST") << "不要字幕" << filmAudio
+                              << filmSubtitles << QStringList{"全部音轨", "不要字幕"}
+                              << with([](AVSettings &s) { s.subtitleMode = SubtitlesNone; });
+    // Applied to all from a file whose English tracks were streams 7 and 9:
+    // this film shows its own English tracks, and keeps the choice.
+    const AVSettings fromAnother = with([](AVSettings &s) {
+        s.audioTracks = OneAudioTrack;
+        s.audioTrack = 7;
+        s.audioLanguage = "eng";
+        s.subtitleMode = SubtitlesBurn;
+        s.subtitleTrack = 9;
+        s.subtitleLanguage = "eng";
+    });
+    QTest::newRow("applied to all: the track in the same language")
+        << fromAnother << film() << QByteArray() << QString() << filmAudio << filmSubtitles
+        << QStringList{"英语 · English 5.1", "烧录：英语"} << fromAnother;
+    const MediaInfo chinese = withStreams({stream(StreamVideo, 0, "h264"), stream(StreamAudio, 1, "aac", "chi"),
+                                           stream(StreamSubtitle, 2, "subrip", "chi")});
+    QTest::newRow("applied to all: a file without that language shows what it gets")
+        << fromAnother << chinese << QByteArray() << QString() << QStringList{"全部音轨", "国语"}
+        << QStringList{"自动", "不要字幕", "烧录：中文"} << QStringList{"全部音轨", "自动"} << fromAnother;
+    QTest::newRow("a file not read yet") << defaultRecord() << MediaInfo() << QByteArray() << QString()
+                                         << QStringList{"全部音轨"} << QStringList{"自动", "不要字幕"}
+                                         << QStringList{"全部音轨", "自动"} << defaultRecord();
+}
+
+void TestSettingsDialog::trackChoices()
+{
+    QFETCH(AVSettings, given);
+    QFETCH(MediaInfo, media);
+    QFETCH(QByteArray, box);
+    QFETCH(QString, choice);
+    QFETCH(QStringList, audioItems);
+    QFETCH(QStringList, subtitleItems);
+    QFETCH(QStringList, shown);
+    QFETCH(AVSettings, taken);
+
+    CDlgAVSettings dialog(nullptr);
+    dialog.setMedia(media);
+    dialog.setSettings(given);
+    QCOMPARE(items(combo(dialog, "cboxAT")), audioItems);
+    QCOMPARE(items(combo(dialog, "cboxST")), subtitleItems);
+    if (!box.isEmpty())
+        QVERIFY(choose(dialog, box.constData(), choice));
+    QCOMPARE((QStringList{combo(dialog, "cboxAT")->currentText(), combo(dialog, "cboxST")->currentText()}), shown);
+    QCOMPARE(dialog.settings, taken);
 }
 
 void TestSettingsDialog::outOfRangeContainer()

@@ -1,0 +1,305 @@
+#include "streamplan.h"
+
+#include <QHash>
+
+#include "catalogue.h"
+
+namespace {
+
+constexpr int mp4Container = 0;
+constexpr int flvContainer = 1;
+constexpr int wmvContainer = 3;
+
+QByteArray encoderOf(const CatalogueTable &ids, int key)
+{
+    const QByteArray *id = catalogueText(ids, key);
+    return id ? *id : QByteArray();
+}
+
+QString extensionOf(int container)
+{
+    const QByteArray *extension = catalogueText(containerExtensions, container);
+    return extension ? QString::fromUtf8(*extension) : QString();
+}
+
+const MediaStream *findStream(const QList<MediaStream> &streams, int index)
+{
+    for (const MediaStream &stream : streams) {
+        if (stream.index == index)
+            return &stream;
+    }
+    return nullptr;
+}
+
+// .mp4 carries every text subtitle as mov_text and copies DVD pictures; no
+// other output container takes a subtitle.
+bool containerHolds(int container, const MediaStream &subtitle)
+{
+    return container == mp4Container
+           && (subtitle.isTextSubtitle() || subtitle.codec == "dvd_subtitle");
+}
+
+bool burnable(const MediaStream &subtitle)
+{
+    return subtitle.isTextSubtitle() || subtitle.isBitmapSubtitle();
+}
+
+void planPicture(StreamPlan &plan, const AVSettings &settings, const MediaInfo &media)
+{
+    for (const MediaStream &video : media.streamsOf(StreamVideo)) {
+        if (video.attachedPicture)
+            continue;
+        PlannedStream picture;
+        picture.role = PlannedPicture;
+        picture.source = video.index;
+        picture.encoder = encoderOf(videoCodecIds, settings.videoCodec);
+        plan.streams.append(picture);
+        return;
+    }
+}
+
+void planAudio(StreamPlan &plan, const AVSettings &settings, const MediaInfo &media)
+{
+    QList<MediaStream> tracks = media.streamsOf(StreamAudio);
+    if (settings.audioTracks == OneAudioTrack) {
+        const int chosen = chosenTrack(tracks, settings.audioTrack, settings.audioLanguage);
+        if (const MediaStream *track = findStream(tracks, chosen))
+            tracks = {*track};
+    }
+    // The track that plays first: the source's default, else the first.
+    // Exactly one is flagged, and it is the one .flv, which holds one, keeps.
+    int first = tracks.isEmpty() ? -1 : tracks.first().index;
+    for (const MediaStream &track : qAsConst(tracks)) {
+        if (track.isDefault) {
+            first = track.index;
+            break;
+        }
+    }
+    if (settings.container == flvContainer && tracks.size() > 1) {
+        plan.losses << QStringLiteral("只保留了 1 条音轨（共 %1 条）：.flv 只能保存一条音轨").arg(tracks.size());
+        const MediaStream kept = *findStream(tracks, first);
+        tracks = {kept};
+    }
+    for (const MediaStream &track : qAsConst(tracks)) {
+        PlannedStream audio;
+        audio.role = PlannedAudio;
+        audio.source = track.index;
+        audio.encoder = encoderOf(audioCodecIds, settings.audioCodec);
+        audio.isDefault = track.index == first;
+        audio.title = track.title;
+        plan.streams.append(audio);
+    }
+}
+
+// The track burned when the user chose none: one the source shows by
+// itself (forced first, then default) that the container cannot hold.
+int automaticBurn(const QList<MediaStream> &subtitles, int container)
+{
+    for (const bool forced : {true, false}) {
+        for (const MediaStream &subtitle : subtitles) {
+            if (containerHolds(container, subtitle) || !burnable(subtitle))
+                continue;
+            if (forced ? subtitle.forced : subtitle.isDefault)
+                return subtitle.index;
+        }
+    }
+    return -1;
+}
+
+void planSubtitles(StreamPlan &plan, const AVSettings &settings, const MediaInfo &media)
+{
+    const QList<MediaStream> subtitles = media.streamsOf(StreamSubtitle);
+    if (subtitles.isEmpty() || settings.subtitleMode == SubtitlesNone)
+        return;
+    const QList<PlannedStream> pictures = plan.streamsOf(PlannedPicture);
+    const bool canBurn = !pictures.isEmpty() && !pictures.first().copies();
+    const QString extension = extensionOf(settings.container);
+
+    int burn = -1;
+    if (settings.subtitleMode == SubtitlesBurn) {
+        QList<MediaStream> candidates;
+        for (const MediaStream &subtitle : subtitles) {
+            if (burnable(subtitle))
+                candidates.append(subtitle);
+        }
+        burn = chosenTrack(candidates, settings.subtitleTrack, settings.subtitleLanguage);
+    }
+    // A copied picture cannot take the track the user chose to burn.
+    const bool refused = burn >= 0 && !canBurn && !pictures.isEmpty();
+    if (burn < 0)
+        burn = automaticBurn(subtitles, settings.container);
+    if (!canBurn)
+        burn = -1;
+
+    int dropped = 0;
+    for (int ordinal = 0; ordinal < subtitles.size(); ++ordinal) {
+        const MediaStream &subtitle = subtitles.at(ordinal);
+        if (subtitle.index == burn) {
+            plan.burned = burn;
+            plan.burnedOrdinal = ordinal;
+            plan.burnedBitmap = subtitle.isBitmapSubtitle();
+            continue;
+        }
+        if (!containerHolds(settings.container, subtitle)) {
+            ++dropped;
+            continue;
+        }
+        PlannedStream kept;
+        kept.role = PlannedSubtitle;
+        kept.source = subtitle.index;
+        kept.encoder = subtitle.isTextSubtitle() ? QByteArray("mov_text") : QByteArray("copy");
+        kept.isDefault = subtitle.isDefault;
+        kept.forced = subtitle.forced;
+        kept.title = subtitle.title;
+        plan.streams.append(kept);
+    }
+    if (const MediaStream *burned = findStream(subtitles, plan.burned))
+        plan.notes << QStringLiteral("已烧录字幕：") + streamLabel(*burned);
+    if (refused && dropped == 0)
+        plan.losses << QStringLiteral("未烧录字幕：直接复制的视频不能烧录字幕");
+    if (dropped == 0 || plan.burned >= 0)
+        return;
+    if (!canBurn && !pictures.isEmpty())
+        plan.losses << QStringLiteral("未保留字幕：%1 不能保存这些字幕，直接复制的视频也不能烧录字幕")
+                           .arg(extension);
+    else if (settings.container == mp4Container)
+        plan.losses << QStringLiteral("未保留字幕 %1 条：%2 不能保存图形字幕，可在设置中选择烧录")
+                           .arg(dropped)
+                           .arg(extension);
+    else
+        plan.losses << QStringLiteral("未保留字幕：%1 不能保存可切换字幕，可在设置中选择烧录").arg(extension);
+}
+
+// Only .mp4 takes a cover (as an attached picture); it is copied as it is.
+void planCover(StreamPlan &plan, const AVSettings &settings, const MediaInfo &media)
+{
+    if (settings.container != mp4Container)
+        return;
+    for (const MediaStream &video : media.streamsOf(StreamVideo)) {
+        if (!video.attachedPicture || (video.codec != "mjpeg" && video.codec != "png"))
+            continue;
+        PlannedStream cover;
+        cover.role = PlannedCover;
+        cover.source = video.index;
+        cover.encoder = "copy";
+        plan.streams.append(cover);
+        return;
+    }
+}
+
+// A copied picture keeps the source's rotation flag, which only .mp4 players
+// honour; a re-encoded one is turned upright.
+void warnOfRotation(StreamPlan &plan, const AVSettings &settings, const MediaInfo &media)
+{
+    const QList<PlannedStream> pictures = plan.streamsOf(PlannedPicture);
+    if (pictures.isEmpty() || !pictures.first().copies() || settings.container == mp4Container)
+        return;
+    const MediaStream *source = findStream(media.streams, pictures.first().source);
+    if (source && source->rotation != 0)
+        plan.losses << QStringLiteral("视频带有 %1° 旋转标记，直接复制到 %2 后播放时方向不对，可选择重新编码")
+                           .arg(source->rotation)
+                           .arg(extensionOf(settings.container));
+}
+
+QString summaryOf(const StreamPlan &plan)
+{
+    QStringList parts;
+    const int audio = int(plan.streamsOf(PlannedAudio).size());
+    const int subtitles = int(plan.streamsOf(PlannedSubtitle).size());
+    if (audio > 0)
+        parts << QStringLiteral("音轨 %1 条").arg(audio);
+    if (subtitles > 0)
+        parts << QStringLiteral("字幕 %1 条（可切换）").arg(subtitles);
+    return parts.join(QStringLiteral("，"));
+}
+
+const QHash<QByteArray, QString> &languageNames()
+{
+    static const QHash<QByteArray, QString> names{
+        {"chi", QStringLiteral("中文")},     {"zho", QStringLiteral("中文")},
+        {"zh", QStringLiteral("中文")},      {"yue", QStringLiteral("粤语")},
+        {"eng", QStringLiteral("英语")},     {"en", QStringLiteral("英语")},
+        {"jpn", QStringLiteral("日语")},     {"kor", QStringLiteral("韩语")},
+        {"fre", QStringLiteral("法语")},     {"fra", QStringLiteral("法语")},
+        {"ger", QStringLiteral("德语")},     {"deu", QStringLiteral("德语")},
+        {"spa", QStringLiteral("西班牙语")}, {"rus", QStringLiteral("俄语")},
+        {"ita", QStringLiteral("意大利语")}, {"por", QStringLiteral("葡萄牙语")},
+        {"tha", QStringLiteral("泰语")},     {"vie", QStringLiteral("越南语")},
+        {"ara", QStringLiteral("阿拉伯语")}, {"hin", QStringLiteral("印地语")},
+    };
+    return names;
+}
+
+} // namespace
+
+int chosenTrack(const QList<MediaStream> &tracks, int index, const QByteArray &language)
+{
+    for (const MediaStream &track : tracks) {
+        if (track.index == index && track.language == language)
+            return track.index;
+    }
+    if (language.isEmpty())
+        return -1;
+    for (const MediaStream &track : tracks) {
+        if (track.language == language)
+            return track.index;
+    }
+    return -1;
+}
+
+QList<PlannedStream> StreamPlan::streamsOf(int role) const
+{
+    QList<PlannedStream> chosen;
+    for (const PlannedStream &stream : streams) {
+        if (stream.role == role)
+            chosen.append(stream);
+    }
+    return chosen;
+}
+
+bool StreamPlan::copiesAStream() const
+{
+    for (const PlannedStream &stream : streams) {
+        if (stream.copies())
+            return true;
+    }
+    return false;
+}
+
+StreamPlan planStreams(const AVSettings &settings, const MediaInfo &media)
+{
+    StreamPlan plan;
+    if (!media.readable)
+        return plan;
+    plan.explicitMaps = true;
+    planPicture(plan, settings, media);
+    planAudio(plan, settings, media);
+    planSubtitles(plan, settings, media);
+    planCover(plan, settings, media);
+    warnOfRotation(plan, settings, media);
+    // .wmv keeps chapters as markers; .flv and .avi have no place for them.
+    plan.chapters = (settings.container == mp4Container || settings.container == wmvContainer)
+                    && media.chapters() > 0;
+    plan.creationTime = media.creationTime;
+    const QString summary = summaryOf(plan);
+    if (!summary.isEmpty())
+        plan.notes.prepend(summary);
+    plan.notes << plan.losses;
+    return plan;
+}
+
+QString streamLabel(const MediaStream &stream)
+{
+    const QByteArray code = stream.language.toLower();
+    QString language;
+    if (stream.type == StreamAudio && (code == "chi" || code == "zho" || code == "zh"))
+        language = QStringLiteral("国语");
+    else if (code.isEmpty() || code == "und")
+        language = QStringLiteral("未标明语言");
+    else
+        language = languageNames().value(code, QString::fromUtf8(stream.language));
+    const QString title = stream.title.trimmed();
+    if (title.isEmpty() || title == language)
+        return language;
+    return language + QStringLiteral(" · ") + title;
+}
