@@ -12,7 +12,7 @@ mkfifo "$tmp/displayfd"
 
 Xvfb -displayfd 3 -screen 0 "$screen" -dpi "$dpi" -nolisten tcp -noreset 3>"$tmp/displayfd" 2>"$tmp/xvfb.log" &
 xvfb=$!
-if ! read -r -t 20 number <"$tmp/displayfd"; then
+if ! read -r -t 60 number <"$tmp/displayfd"; then
     echo "Xvfb did not start:" >&2
     cat "$tmp/xvfb.log" >&2
     kill "$xvfb" 2>/dev/null

@@ -15,6 +15,7 @@
 #include "processes.h"
 #include "scripts.h"
 #include "transcodejob.h"
+#include "waits.h"
 
 // The batch alone, under QCoreApplication: fake transcoders that note when
 // they start and end in a shared log, so that the order, the number running
@@ -117,7 +118,7 @@ void TestConversionQueue::init()
 
 void TestConversionQueue::cleanup()
 {
-    QTRY_COMPARE(childProcesses().size(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(childProcesses().size(), 0, processWaitMs);
     const QStringList partial = QDir(out).entryList({QStringLiteral(".vantor-*")}, QDir::Files | QDir::Hidden);
     QCOMPARE(partial, QStringList());
 }
@@ -229,22 +230,22 @@ void TestConversionQueue::run()
     QCOMPARE(queue.start(), ResultOk);
 
     if (action == QLatin1String("cancel") || action == QLatin1String("pause")) {
-        QTRY_COMPARE(childProcesses().size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(childProcesses().size(), 2, processWaitMs);
         if (action == QLatin1String("pause")) {
             queue.pause();
-            QTRY_VERIFY(childrenStopped(true));
+            QTRY_VERIFY_WITH_TIMEOUT(childrenStopped(true), processWaitMs);
             QCOMPARE(queue.secondsLeft(), qint64(-1));
             queue.resume();
-            QTRY_VERIFY(childrenStopped(false));
+            QTRY_VERIFY_WITH_TIMEOUT(childrenStopped(false), processWaitMs);
             queue.pause();
         }
         queue.cancel();
     } else if (action == QLatin1String("folder gone")) {
         // While the second job still works on its file.
-        QTRY_VERIFY(log().contains(QStringLiteral("start 1.mp4")));
+        QTRY_VERIFY_WITH_TIMEOUT(log().contains(QStringLiteral("start 1.mp4")), processWaitMs);
         QDir(out).removeRecursively();
     }
-    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, processWaitMs);
     QCOMPARE(ended.first().first().toInt(), reason);
     QVERIFY(!queue.isRunning());
 

@@ -18,6 +18,7 @@
 #include "resultcodes.h"
 #include "scripts.h"
 #include "transcodejob.h"
+#include "waits.h"
 
 namespace {
 
@@ -302,7 +303,7 @@ void TestQueueStore::roundTrip()
         QSignalSpy saved(&store, &QueueStore::saved);
         for (int i = 0; i < 100; ++i)
             store.changed();
-        QTRY_COMPARE(saved.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(saved.count(), 1, processWaitMs);
         store.flush();
         QCOMPARE(saved.count(), 1);
     }
@@ -327,8 +328,8 @@ void TestQueueStore::endSurvivesKill()
     QProcess child;
     child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--end-and-wait"), folder});
     QByteArray output;
-    QTRY_VERIFY2((output += child.readAllStandardOutput()).contains("ended\n"),
-                 child.readAllStandardError().constData());
+    QTRY_VERIFY2_WITH_TIMEOUT((output += child.readAllStandardOutput()).contains("ended\n"),
+                              child.readAllStandardError().constData(), processWaitMs);
     QCOMPARE(::kill(pid_t(child.processId()), SIGKILL), 0);
     QVERIFY(child.waitForFinished());
     QCOMPARE(child.exitStatus(), QProcess::CrashExit);

@@ -1,12 +1,15 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include "waits.h"
 
 // A bus of the test's own (dbus-daemon with a configuration that activates no
 // services, so nothing of the machine answers), and the fake desktop services
@@ -37,10 +40,11 @@ public:
         daemon.start(QStringLiteral("dbus-daemon"),
                      {QStringLiteral("--nofork"), QStringLiteral("--print-address=1"),
                       QStringLiteral("--config-file=") + config.fileName()});
-        if (!daemon.waitForStarted(5000))
+        if (!daemon.waitForStarted(processWaitMs))
             return false;
         QByteArray address;
-        for (int i = 0; i < 100 && !address.contains('\n'); ++i) {
+        const QDeadlineTimer deadline(processWaitMs);
+        while (!address.contains('\n') && !deadline.hasExpired()) {
             daemon.waitForReadyRead(100);
             address += daemon.readAllStandardOutput();
         }
@@ -57,7 +61,8 @@ public:
         stopFake();
         output.clear();
         fake.start(QStringLiteral(VANTOR_FAKE_DESKTOP), services);
-        for (int i = 0; i < 100 && !output.contains("ready\n"); ++i) {
+        const QDeadlineTimer deadline(processWaitMs);
+        while (!output.contains("ready\n") && !deadline.hasExpired()) {
             fake.waitForReadyRead(100);
             output += fake.readAllStandardOutput();
         }
@@ -92,7 +97,7 @@ private:
         if (process.state() == QProcess::NotRunning)
             return;
         process.terminate();
-        if (!process.waitForFinished(5000))
+        if (!process.waitForFinished(processWaitMs))
             process.kill();
         process.waitForFinished(5000);
     }

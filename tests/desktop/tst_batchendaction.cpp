@@ -7,6 +7,7 @@
 #include "batchendaction.h"
 #include "dlgmessage.h"
 #include "privatebus.h"
+#include "waits.h"
 
 Q_DECLARE_METATYPE(BatchEndAction::Choice)
 
@@ -94,7 +95,7 @@ void TestBatchEndAction::batchEnds()
     QSignalSpy probed(&action, &BatchEndAction::offeredChoicesChanged);
     QSignalSpy quit(&action, &BatchEndAction::quitRequested);
     action.probe();
-    QTRY_COMPARE(probed.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(probed.count(), 1, processWaitMs);
     QCOMPARE(action.offeredChoices(), offered);
 
     action.setCountdownSeconds(2);
@@ -107,7 +108,7 @@ void TestBatchEndAction::batchEnds()
         QVERIFY2(textOf(countdown).contains(QStringLiteral("2 秒后")), qPrintable(textOf(countdown)));
         QCOMPARE(action.start(), false);
         if (answer == QLatin1String("wait"))
-            QTRY_COMPARE(textOf(countdown), text);
+            QTRY_COMPARE_WITH_TIMEOUT(textOf(countdown), text, processWaitMs);
         else
             countdown->findChild<QPushButton *>(answer)->click();
     }
@@ -116,12 +117,12 @@ void TestBatchEndAction::batchEnds()
     if (outcome.isEmpty() && !answer.isEmpty()) {
         action.setChoice(BatchEndAction::Sleep);
         QVERIFY(action.start());
-        QTRY_COMPARE(bus.callsOf(QStringLiteral("Suspend")), QStringList{"true"});
+        QTRY_COMPARE_WITH_TIMEOUT(bus.callsOf(QStringLiteral("Suspend")), QStringList{"true"}, processWaitMs);
         outcome = QStringLiteral("Suspend true");
     } else if (outcome == QLatin1String("quit")) {
-        QTRY_COMPARE(quit.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(quit.count(), 1, processWaitMs);
     } else if (!outcome.isEmpty()) {
-        QTRY_VERIFY(!bus.callsOf(outcome.section(QLatin1Char(' '), 0, 0)).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!bus.callsOf(outcome.section(QLatin1Char(' '), 0, 0)).isEmpty(), processWaitMs);
     }
     QStringList made;
     for (const QString &call : calls) {
@@ -130,7 +131,7 @@ void TestBatchEndAction::batchEnds()
     }
     QCOMPARE(made.join(QLatin1Char(',')), outcome == QLatin1String("quit") ? QString() : outcome);
     QCOMPARE(quit.count(), outcome == QLatin1String("quit") ? 1 : 0);
-    QTRY_VERIFY(!countdownOf(window));
+    QTRY_VERIFY_WITH_TIMEOUT(!countdownOf(window), processWaitMs);
 }
 
 QTEST_MAIN(TestBatchEndAction)

@@ -6,6 +6,7 @@
 
 #include "privatebus.h"
 #include "testsupport.h"
+#include "waits.h"
 
 // The real program on a private X server and a private session bus, started
 // as a file manager starts it: with files and a folder on its command line,
@@ -56,7 +57,7 @@ private:
     {
         QProcess process;
         process.start(program, arguments);
-        process.waitForFinished(10000);
+        process.waitForFinished(processWaitMs);
         return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
     }
     QString title() const
@@ -119,13 +120,13 @@ void TestDesktopBinary::initTestCase()
         QWidget *button = buttonOf(probe, "btnConvertStart");
         startButton = button->mapTo(&probe, button->rect().center());
     }
-    QTRY_COMPARE(windowsTitled(QStringLiteral("Vantor视频转换器")), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(windowsTitled(QStringLiteral("Vantor视频转换器")), 0, processWaitMs);
 }
 
 void TestDesktopBinary::cleanupTestCase()
 {
     first.terminate();
-    if (!first.waitForFinished(10000))
+    if (!first.waitForFinished(processWaitMs))
         first.kill();
     first.waitForFinished(5000);
 }
@@ -140,7 +141,7 @@ void TestDesktopBinary::commandLineListsFilesAndFolders()
     startConverter(first, {"c.avi", at(QStringLiteral("v")), at(QStringLiteral("missing.mp4")),
                            at(QStringLiteral("v/a.mp4"))},
                    true);
-    QVERIFY(first.waitForStarted(10000));
+    QVERIFY(first.waitForStarted(processWaitMs));
     windowId = run(QStringLiteral(VANTOR_FIND_WINDOW), {QStringLiteral("Vantor视频转换器")});
     QVERIFY2(!windowId.isEmpty(), "no window");
     // On a session that says Wayland the window is still an X11 one, of the
@@ -159,7 +160,7 @@ void TestDesktopBinary::secondStartHandsItsFilesOver()
     made(QStringLiteral("late.mp4"));
     QProcess second;
     startConverter(second, {at(QStringLiteral("late.mp4")), QStringLiteral("c.avi")});
-    QVERIFY(second.waitForFinished(20000));
+    QVERIFY(second.waitForFinished(processWaitMs));
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
     QCOMPARE(windowsTitled(QStringLiteral("Vantor视频转换器")), 1);
@@ -171,10 +172,10 @@ void TestDesktopBinary::runShowsOnTheDesktopAndTakesHandOvers()
     QVERIFY(!windowId.isEmpty());
     run(QStringLiteral("xdotool"), {"mousemove", "--window", windowId, QString::number(startButton.x()),
                                    QString::number(startButton.y()), "click", "1"});
-    QTRY_COMPARE_WITH_TIMEOUT(title(), QStringLiteral("[0%] Vantor视频转换器"), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(title(), QStringLiteral("[0%] Vantor视频转换器"), processWaitMs);
     // Its terminal closes: ignored at start, the hang-up leaves the run going.
     QCOMPARE(kill(pid_t(first.processId()), SIGHUP), 0);
-    QTRY_COMPARE(bus.callsOf(QStringLiteral("Inhibit")).size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(bus.callsOf(QStringLiteral("Inhibit")).size(), 1, processWaitMs);
     // The portal is told which window asks.
     QVERIFY2(bus.callsOf(QStringLiteral("Inhibit")).first().startsWith(
                  QStringLiteral("x11:") + QString::number(windowId.toUInt(nullptr, 16), 16) + '|'),
@@ -183,7 +184,7 @@ void TestDesktopBinary::runShowsOnTheDesktopAndTakesHandOvers()
     made(QStringLiteral("during.mp4"));
     QProcess third;
     startConverter(third, {at(QStringLiteral("during.mp4"))});
-    QVERIFY(third.waitForFinished(20000));
+    QVERIFY(third.waitForFinished(processWaitMs));
     QCOMPARE(third.exitCode(), 0);
 
     // Another program's window comes to the front before the run ends.
@@ -191,7 +192,7 @@ void TestDesktopBinary::runShowsOnTheDesktopAndTakesHandOvers()
     front.setWindowTitle(QStringLiteral("another program"));
     front.show();
     front.activateWindow();
-    QTRY_VERIFY(front.isActiveWindow());
+    QTRY_VERIFY_WITH_TIMEOUT(front.isActiveWindow(), processWaitMs);
     // Qt on X11 lets a window that lost the focus count as active for 400 ms
     // more (against flicker between its own windows); the jobs end at once.
     QTest::qWait(1000);
@@ -213,7 +214,7 @@ void TestDesktopBinary::runShowsOnTheDesktopAndTakesHandOvers()
     expected.sort();
     QCOMPARE(sources, expected);
 
-    QTRY_COMPARE(bus.callsOf(QStringLiteral("Close")).size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(bus.callsOf(QStringLiteral("Close")).size(), 1, processWaitMs);
     QCOMPARE(bus.callsOf(QStringLiteral("Notify")),
              QStringList{QStringLiteral("Vantor视频转换器|0|vantor-converter|转码任务完成|"
                                         "成功 5 个，失败 0 个||desktop-entry=com.example.vantor_converter|-1")});

@@ -7,6 +7,7 @@
 #include "privatebus.h"
 #include "savedlist.h"
 #include "testsupport.h"
+#include "waits.h"
 
 // The window during a run, as the desktop sees it over a real session bus of
 // the test's own, with fake services that record every call.
@@ -91,7 +92,7 @@ void TestRunPresence::runOnTheDesktop()
     MainWindow window;
     window.findChild<ConversionQueue *>()->setParallelJobs(1);
     window.activateWindow();
-    QTRY_VERIFY(window.isActiveWindow());
+    QTRY_VERIFY_WITH_TIMEOUT(window.isActiveWindow(), processWaitMs);
     const QStringList paths{listed(window, QStringLiteral("a.mp4")),
                             listed(window, QStringLiteral("bad.mp4")),
                             listed(window, QStringLiteral("c.mp4"))};
@@ -103,17 +104,17 @@ void TestRunPresence::runOnTheDesktop()
     for (int job = 0; job < 3; ++job) {
         // Each of the three sources weighs a third of the batch.
         const int percent = job * 100 / 3;
-        QTRY_COMPARE(window.windowTitle(), QStringLiteral("[%1%] %2").arg(percent).arg(plain));
+        QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QStringLiteral("[%1%] %2").arg(percent).arg(plain), processWaitMs);
         if (services.contains(QLatin1String("launcher")))
-            QTRY_COMPARE(bus.callsOf(QStringLiteral("Update")).value(job),
+            QTRY_COMPARE_WITH_TIMEOUT(bus.callsOf(QStringLiteral("Update")).value(job),
                          QStringLiteral("application://com.example.vantor_converter.desktop|progress=%1,"
                                         "progress-visible=true")
-                             .arg(QString::number(percent / 100.0, 'f', 4)));
+                             .arg(QString::number(percent / 100.0, 'f', 4)), processWaitMs);
         if (job == 2 && minimised)
             window.showMinimized();
         touch(paths.at(job) + QStringLiteral(".go"));
     }
-    QTRY_COMPARE(answerer.texts.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.size(), 1, processWaitMs);
     QCOMPARE(window.windowTitle(), plain);
     // The title strip inside the window never changes.
     QCOMPARE(window.findChild<QLabel *>(QStringLiteral("mainLabelLogoStr"))->text(),
@@ -125,7 +126,7 @@ void TestRunPresence::runOnTheDesktop()
         QVERIFY2(asked.first().contains(QStringLiteral("正在转码")), qPrintable(asked.first()));
         // The release names what the grant returned: the portal's request
         // object, or the screen saver's cookie.
-        QTRY_COMPARE(bus.callsOf(release).size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(bus.callsOf(release).size(), 1, processWaitMs);
         QCOMPARE(bus.callsOf(release).first(),
                  release == QLatin1String("Close")
                      ? QStringLiteral("/org/freedesktop/portal/desktop/request/1/t1")
@@ -137,9 +138,9 @@ void TestRunPresence::runOnTheDesktop()
         return updates.isEmpty() ? QString() : updates.last();
     };
     if (services.contains(QLatin1String("launcher")))
-        QTRY_COMPARE(lastUpdate(),
+        QTRY_COMPARE_WITH_TIMEOUT(lastUpdate(),
                      QStringLiteral("application://com.example.vantor_converter.desktop|progress=0.0000,"
-                                    "progress-visible=false"));
+                                    "progress-visible=false"), processWaitMs);
     // The notice goes out before the launcher's last update and the release,
     // so once those arrived a notice that is not there was never sent.
     const QStringList notices = bus.callsOf(QStringLiteral("Notify"));
@@ -161,14 +162,14 @@ void TestRunPresence::cancelledRunIsNotAnnounced()
     for (int row = 0; row < 2; ++row)
         rowItem(window, row)->setTranscoderProgram(program);
     buttonOf(window, "btnConvertStart")->click();
-    QTRY_COMPARE(window.windowTitle(), QStringLiteral("[0%] Vantor视频转换器"));
-    QTRY_COMPARE(bus.callsOf(QStringLiteral("Inhibit")).size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QStringLiteral("[0%] Vantor视频转换器"), processWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(bus.callsOf(QStringLiteral("Inhibit")).size(), 1, processWaitMs);
     window.showMinimized();
     buttonOf(window, "btnConvertStart")->click();
-    QTRY_COMPARE(answerer.texts.size(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.size(), 2, processWaitMs);
     QCOMPARE(window.windowTitle(), QStringLiteral("Vantor视频转换器"));
-    QTRY_COMPARE(bus.callsOf(QStringLiteral("Close")).size(), 1);
-    QTRY_COMPARE(bus.callsOf(QStringLiteral("Update")).size(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(bus.callsOf(QStringLiteral("Close")).size(), 1, processWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(bus.callsOf(QStringLiteral("Update")).size(), 2, processWaitMs);
     QVERIFY(bus.callsOf(QStringLiteral("Notify")).isEmpty());
 }
 

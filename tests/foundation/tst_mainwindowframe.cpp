@@ -16,6 +16,7 @@
 #include "styleconstants.h"
 #include "vlcplayer.h"
 #include "windowplacement.h"
+#include "waits.h"
 
 Q_DECLARE_METATYPE(QMargins)
 
@@ -376,7 +377,7 @@ void TestMainWindowFrame::centredPosition()
 void TestMainWindowFrame::dragByTitleStrip()
 {
     MainWindow window;
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(QTest::qWaitForWindowExposed(&window, processWaitMs));
     const QPoint start = window.pos();
     QWidget *caption = child(&window, "mainLabelLogoStr");
     const QPoint grab(10, 10);
@@ -394,7 +395,7 @@ void TestMainWindowFrame::dragByTitleStrip()
 void TestMainWindowFrame::pressOnButtonDoesNotDrag()
 {
     MainWindow window;
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(QTest::qWaitForWindowExposed(&window, processWaitMs));
     const QPoint start = window.pos();
     // The start button does nothing with an empty list.
     QWidget *button = child(&window, "btnConvertStart");
@@ -408,19 +409,19 @@ void TestMainWindowFrame::pressOnButtonDoesNotDrag()
 void TestMainWindowFrame::minimiseAndRestore()
 {
     MainWindow window;
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(QTest::qWaitForWindowExposed(&window, processWaitMs));
     const QRect geometry = window.geometry();
     QTest::mouseClick(child(&window, "btnTopMin"), Qt::LeftButton);
-    QTRY_VERIFY(window.isMinimized());
+    QTRY_VERIFY_WITH_TIMEOUT(window.isMinimized(), processWaitMs);
     window.showNormal();
-    QTRY_VERIFY(!window.isMinimized());
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isMinimized(), processWaitMs);
     QCOMPARE(window.geometry(), geometry);
 }
 
 void TestMainWindowFrame::closeWhileIdle()
 {
     MainWindow window;
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(QTest::qWaitForWindowExposed(&window, processWaitMs));
     QTest::mouseClick(child(&window, "btnTopClose"), Qt::LeftButton);
     QVERIFY(!window.isVisible());
 }

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "dlgmessage.h"
+#include "waits.h"
 
 class TestMessageDialog : public QObject
 {
@@ -145,7 +146,7 @@ void TestMessageDialog::form()
 void TestMessageDialog::dragByTitle()
 {
     CDlgMessage dialog(nullptr, 2, QStringLiteral("text"));
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog, processWaitMs));
     const QPoint start = dialog.pos();
     auto *title = dialog.findChild<QLabel *>(QStringLiteral("labelLogo"));
     QTest::mousePress(title, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
@@ -157,7 +158,7 @@ void TestMessageDialog::dragByTitle()
 void TestMessageDialog::pressOnButtonDoesNotDrag()
 {
     CDlgMessage dialog(nullptr, 2, QStringLiteral("text"));
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog, processWaitMs));
     const QPoint start = dialog.pos();
     QTest::mousePress(button(dialog, "btnCancel"), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
     dragTo(button(dialog, "btnCancel"), QPoint(25, 15), Qt::LeftButton);

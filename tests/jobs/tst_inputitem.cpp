@@ -15,6 +15,7 @@
 #include "inputitem.h"
 #include "processes.h"
 #include "scripts.h"
+#include "waits.h"
 
 namespace {
 
@@ -99,7 +100,7 @@ void TestInputItem::initTestCase()
 
 void TestInputItem::cleanup()
 {
-    QTRY_COMPARE(childProcesses().size(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(childProcesses().size(), 0, processWaitMs);
 }
 
 QByteArray TestInputItem::script(const QString &name, const QByteArray &body)
@@ -192,7 +193,7 @@ void TestInputItem::outputPath()
     QCOMPARE(item->startConvert(), ResultOk);
     const QString expected = QString::fromUtf8(outputDir) + '/' + output;
     QCOMPARE(QString::fromUtf8(item->outputPath()), expected);
-    QTRY_COMPARE(done.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, processWaitMs);
     // The transcoder got the same path as its output argument.
     QVERIFY(QFile::exists(expected));
     QFile::remove(expected);
@@ -262,7 +263,7 @@ void TestInputItem::endOfJob()
     QSignalSpy done(item.get(), &InputItem::ItemConvertDone);
     QCOMPARE(item->startConvert(), ResultOk);
     QCOMPARE(text(item->findChild<QLabel *>("status")), QStringLiteral("正在转码..."));
-    QTRY_COMPARE(done.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, processWaitMs);
     QCOMPARE(done.first().first().value<InputItem *>(), item.get());
     QCOMPARE(item->convertState(), state);
     QCOMPARE(text(item->findChild<QLabel *>("status")), status);
@@ -282,7 +283,7 @@ void TestInputItem::doneRowWaitsAgainWhenItsSettingsChange()
     QVERIFY(item);
     QSignalSpy done(item.get(), &InputItem::ItemConvertDone);
     QCOMPARE(item->startConvert(), ResultOk);
-    QTRY_COMPARE(done.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, processWaitMs);
     QCOMPARE(item->convertState(), ConvertDone);
     item->setSettings(item->settings());
     QCOMPARE(item->convertState(), ConvertDone);
@@ -322,9 +323,9 @@ void TestInputItem::cancel()
     if (before != "waiting" && before != "cancelled") {
         QCOMPARE(item->startConvert(), ResultOk);
         if (before == "converting")
-            QTRY_VERIFY(QFile::exists(QString::fromUtf8(item->partialPath())));
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QString::fromUtf8(item->partialPath())), processWaitMs);
         else
-            QTRY_COMPARE(done.count(), 1);
+            QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, processWaitMs);
     }
     if (before == "cancelled")
         QCOMPARE(item->stopConvert(), ResultOk);
@@ -339,7 +340,7 @@ void TestInputItem::cancel()
     QVERIFY(item->partialPath().isEmpty() || !QFile::exists(QString::fromUtf8(item->partialPath())));
     // A cancelled job never reports an end, and its child is collected soon.
     QCOMPARE(done.count(), before == "done" || before == "error" ? 1 : 0);
-    QTRY_COMPARE(childProcesses().size(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(childProcesses().size(), 0, processWaitMs);
     QVERIFY(!anyTimerActive(item.get()));
 }
 
@@ -349,14 +350,14 @@ void TestInputItem::restartAfterErrorClearsErrorText()
     QVERIFY(item);
     QSignalSpy done(item.get(), &InputItem::ItemConvertDone);
     QCOMPARE(item->startConvert(), ResultOk);
-    QTRY_COMPARE(done.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, processWaitMs);
     QCOMPARE(item->errorText(), QByteArray("未识别的输入文件格式！\n"));
 
     item->setTranscoderProgram(succeeding);
     QCOMPARE(item->startConvert(), ResultOk);
     QCOMPARE(item->errorText(), QByteArray());
     QCOMPARE(item->findChild<QProgressBar *>("progressBar")->value(), 0);
-    QTRY_COMPARE(done.count(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 2, processWaitMs);
     QCOMPARE(item->convertState(), ConvertDone);
     QCOMPARE(item->errorText(), QByteArray());
     QFile::remove(QString::fromUtf8(item->outputPath()));
@@ -368,7 +369,7 @@ void TestInputItem::startWhileRunningChangesNothing()
     QVERIFY(item);
     QCOMPARE(item->startConvert(), ResultOk);
     auto *bar = item->findChild<QProgressBar *>("progressBar");
-    QTRY_COMPARE(bar->value(), 50);
+    QTRY_COMPARE_WITH_TIMEOUT(bar->value(), 50, processWaitMs);
     item->settings().container = 3;
     const QByteArray output = item->outputPath();
     QCOMPARE(item->startConvert(), ResultAlreadyRunning);
@@ -384,7 +385,7 @@ void TestInputItem::failedStartChangesNothing()
     QVERIFY(item);
     QSignalSpy done(item.get(), &InputItem::ItemConvertDone);
     QCOMPARE(item->startConvert(), ResultOk);
-    QTRY_COMPARE(done.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, processWaitMs);
 
     item->setTranscoderProgram(dir.path().toUtf8() + "/no-such-transcoder");
     QCOMPARE(item->startConvert(), ResultSpawnFailed);
@@ -420,7 +421,7 @@ void TestInputItem::destroyingRunningItemKillsChild()
     QCOMPARE(item->startConvert(), ResultOk);
     QCOMPARE(childProcesses().size(), 1);
     item.reset();
-    QTRY_COMPARE(childProcesses().size(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(childProcesses().size(), 0, processWaitMs);
 }
 
 void TestInputItem::oneWakeReadsWhatArrived()
@@ -529,7 +530,7 @@ void TestInputItem::formBuiltLaterShowsTheJobAsItStands()
     QSignalSpy done(&item, &InputItem::ItemConvertDone);
     QSignalSpy progress(item.job(), &TranscodeJob::progressChanged);
     QCOMPARE(item.startConvert(), ResultOk);
-    QTRY_VERIFY(!progress.isEmpty() && progress.last().first().toInt() == 50);
+    QTRY_VERIFY_WITH_TIMEOUT(!progress.isEmpty() && progress.last().first().toInt() == 50, processWaitMs);
     if (formDuringRun) {
         item.ensureForm();
         QCOMPARE(text(item.findChild<QLabel *>("status")), QStringLiteral("正在转码..."));
@@ -544,7 +545,7 @@ void TestInputItem::formBuiltLaterShowsTheJobAsItStands()
     } else {
         QFile opened(gate);
         QVERIFY(opened.open(QIODevice::WriteOnly));
-        QTRY_COMPARE(done.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, processWaitMs);
     }
     QVERIFY(!item.hasForm());
 

@@ -12,6 +12,7 @@
 #include "inputitem.h"
 #include "processes.h"
 #include "scripts.h"
+#include "waits.h"
 
 namespace {
 
@@ -84,7 +85,7 @@ void TestJobsFfmpeg::init()
 
 void TestJobsFfmpeg::cleanup()
 {
-    QTRY_COMPARE(childProcesses().size(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(childProcesses().size(), 0, processWaitMs);
 }
 
 void TestJobsFfmpeg::convertsToEachContainer_data()
@@ -196,7 +197,7 @@ void TestJobsFfmpeg::cancelRunningConversion()
     QCOMPARE(statusOf(item), QStringLiteral("转码取消   "));
     QVERIFY(!QFile::exists(partial));
     QVERIFY(!QFile::exists(QString::fromUtf8(item.outputPath())));
-    QTRY_COMPARE(childProcesses().size(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(childProcesses().size(), 0, processWaitMs);
     QCOMPARE(done.count(), 0);
 }
 

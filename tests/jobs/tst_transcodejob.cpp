@@ -11,6 +11,7 @@
 #include "processes.h"
 #include "scripts.h"
 #include "transcodejob.h"
+#include "waits.h"
 
 // A job without any widget, under QCoreApplication: a fake transcoder
 // replays a recorded ffmpeg 5.1 transcript, once in one write and once cut
@@ -173,7 +174,7 @@ TestTranscodeJob::Outcome TestTranscodeJob::run(const QByteArray &program)
     QSignalSpy finished(&job, &TranscodeJob::finished);
     if (job.start(job.plannedOutputPath()) != ResultOk)
         return outcome;
-    if (!finished.wait(10000) || finished.count() != 1)
+    if (!finished.wait(processWaitMs) || finished.count() != 1)
         return outcome;
     outcome.state = job.state();
     outcome.errorText = job.errorText();
@@ -325,7 +326,7 @@ void TestTranscodeJob::verdict()
                                              + QByteArray::number(exitStatus)));
     QSignalSpy finished(&job, &TranscodeJob::finished);
     QCOMPARE(job.start(job.plannedOutputPath()), ResultOk);
-    QVERIFY(finished.wait(10000));
+    QVERIFY(finished.wait(processWaitMs));
     QCOMPARE(finished.count(), 1);
 
     QCOMPARE(job.state(), state);
@@ -351,7 +352,7 @@ void TestTranscodeJob::stopDuringReadBack()
                                          "for a; do out=$a; done\nprintf x > \"$out\""));
     QSignalSpy finished(&job, &TranscodeJob::finished);
     QCOMPARE(job.start(job.plannedOutputPath()), ResultOk);
-    QTRY_VERIFY(QFile::exists(QString::fromUtf8(probing)));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QString::fromUtf8(probing)), processWaitMs);
     QCOMPARE(job.state(), ConvertRunning);
     const QString partial = QString::fromUtf8(job.partialPath());
     QVERIFY(QFile::exists(partial));
@@ -359,7 +360,7 @@ void TestTranscodeJob::stopDuringReadBack()
     QCOMPARE(job.stop(), ResultOk);
     QCOMPARE(job.state(), ConvertCancelled);
     // The job lives on, its ffprobe does not.
-    QTRY_COMPARE(childProcesses().size(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(childProcesses().size(), 0, processWaitMs);
     QVERIFY(!QFile::exists(partial));
     QVERIFY(!QFile::exists(QString::fromUtf8(job.outputPath())));
     QCoreApplication::processEvents();

@@ -11,6 +11,7 @@
 #include "processes.h"
 #include "scripts.h"
 #include "transcodeprocess.h"
+#include "waits.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ bool readUntil(TranscodeProcess &process, const QByteArray &text)
         if (process.readOutput(buffer, int(sizeof buffer), &count) == ResultOk)
             all.append(buffer, count);
         return all.contains(text);
-    });
+    }, processWaitMs);
 }
 
 } // namespace
@@ -97,7 +98,7 @@ void TestTranscodeProcess::cleanup()
 {
     // Every test leaves no child behind, dead or alive, once stopped ones
     // are collected.
-    QTRY_COMPARE(childProcesses().size(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(childProcesses().size(), 0, processWaitMs);
 }
 
 void TestTranscodeProcess::startWhileRunningIsRefused()
@@ -148,7 +149,7 @@ void TestTranscodeProcess::unstartableProgram()
     // The failure leaves nothing behind that blocks the next start.
     QCOMPARE(process.start({echoer}), ResultOk);
     QCOMPARE(readToEnd(process), QByteArray("hello\nworld"));
-    QTRY_VERIFY(process.reapChild());
+    QTRY_VERIFY_WITH_TIMEOUT(process.reapChild(), processWaitMs);
 }
 
 void TestTranscodeProcess::readsToEndThenNothingRuns()
@@ -165,7 +166,7 @@ void TestTranscodeProcess::readsToEndThenNothingRuns()
     QCOMPARE(process.readOutput(buffer, 0, &count), ResultInvalidArgument);
     QCOMPARE(readToEnd(process), QByteArray("hello\nworld"));
     QCOMPARE(process.readOutput(buffer, 16, &count), ResultNotRunning);
-    QTRY_VERIFY(process.reapChild());
+    QTRY_VERIFY_WITH_TIMEOUT(process.reapChild(), processWaitMs);
     QVERIFY(process.exitedCleanly());
     QCOMPARE(zombieChildren(), 0);
     QCOMPARE(process.stop(), ResultNothingToStop);
@@ -227,7 +228,7 @@ void TestTranscodeProcess::exitStatus()
     TranscodeProcess process;
     QCOMPARE(process.start({writeScript(dir.path(), "exiter", body)}), ResultOk);
     QCOMPARE(readToEnd(process), QByteArray("done\n"));
-    QTRY_VERIFY(process.reapChild());
+    QTRY_VERIFY_WITH_TIMEOUT(process.reapChild(), processWaitMs);
     QCOMPARE(process.exitedCleanly(), clean);
 }
 
@@ -243,7 +244,7 @@ void TestTranscodeProcess::stopTwice()
     QCOMPARE(process.readOutput(buffer, 16, &count), ResultNotRunning);
     QCOMPARE(process.start({echoer}), ResultOk);
     QCOMPARE(readToEnd(process), QByteArray("hello\nworld"));
-    QTRY_VERIFY(process.reapChild());
+    QTRY_VERIFY_WITH_TIMEOUT(process.reapChild(), processWaitMs);
 }
 
 void TestTranscodeProcess::stopNeverWaits_data()
@@ -273,7 +274,7 @@ void TestTranscodeProcess::stopNeverWaits()
     QFile late(leftover);
     QVERIFY(late.open(QIODevice::WriteOnly));
     late.close();
-    QTRY_COMPARE(childProcesses().size(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(childProcesses().size(), 0, processWaitMs);
     QVERIFY(!QFile::exists(leftover));
 }
 
@@ -308,7 +309,7 @@ void TestTranscodeProcess::destroyingKillsTheChild()
         QCOMPARE(process.start({sleeper}), ResultOk);
         QCOMPARE(childProcesses().size(), 1);
     }
-    QTRY_COMPARE(childProcesses().size(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(childProcesses().size(), 0, processWaitMs);
 
     // Also after the output ended while the child lingers.
     {
@@ -318,7 +319,7 @@ void TestTranscodeProcess::destroyingKillsTheChild()
         QVERIFY(!process.reapChild());
         QCOMPARE(process.start({echoer}), ResultAlreadyRunning);
     }
-    QTRY_COMPARE(childProcesses().size(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(childProcesses().size(), 0, processWaitMs);
 }
 
 void TestTranscodeProcess::childGetsNullInputAndOnePipe()
@@ -330,7 +331,7 @@ void TestTranscodeProcess::childGetsNullInputAndOnePipe()
         "[ \"$(readlink /proc/$$/fd/1)\" = \"$(readlink /proc/$$/fd/2)\" ] && echo same");
     QCOMPARE(process.start({probe}), ResultOk);
     QCOMPARE(readToEnd(process), QByteArray("/dev/null\nout\nerr\nsame\n"));
-    QTRY_VERIFY(process.reapChild());
+    QTRY_VERIFY_WITH_TIMEOUT(process.reapChild(), processWaitMs);
 }
 
 void handleNothing(int)
@@ -369,7 +370,7 @@ void TestTranscodeProcess::childStartsWithDefaultSignals()
     }
     QCOMPARE(masks, QByteArrayList({"SigBlk:\t0000000000000000", "SigIgn:\t0000000000000000",
                                     "SigCgt:\t0000000000000000"}));
-    QTRY_VERIFY(process.reapChild());
+    QTRY_VERIFY_WITH_TIMEOUT(process.reapChild(), processWaitMs);
 }
 
 void TestTranscodeProcess::argumentsArriveUnchanged()
@@ -380,13 +381,13 @@ void TestTranscodeProcess::argumentsArriveUnchanged()
     QCOMPARE(process.start({lister, "-i", "/videos/my clip \"1\".mkv", "", "$HOME;*", "/输出/视频.mp4"}), 0);
     QCOMPARE(readToEnd(process),
              QByteArray("[-i][/videos/my clip \"1\".mkv][][$HOME;*][/输出/视频.mp4]"));
-    QTRY_VERIFY(process.reapChild());
+    QTRY_VERIFY_WITH_TIMEOUT(process.reapChild(), processWaitMs);
 
     // A command line is split at spaces outside quotes, the quotes removed.
     const QString line = QString::fromUtf8(lister) + QStringLiteral("  -y -i \"D:/my videos/片.mkv\" -crf 24 \"\"");
     QCOMPARE(process.startCommandLine(line), ResultOk);
     QCOMPARE(readToEnd(process), QByteArray("[-y][-i][D:/my videos/片.mkv][-crf][24][]"));
-    QTRY_VERIFY(process.reapChild());
+    QTRY_VERIFY_WITH_TIMEOUT(process.reapChild(), processWaitMs);
 }
 
 void TestTranscodeProcess::secondChildDoesNotHoldFirstPipe()
@@ -398,7 +399,7 @@ void TestTranscodeProcess::secondChildDoesNotHoldFirstPipe()
     QCOMPARE(first.start({writeScript(dir.path(), "late", "sleep 0.3; echo late")}), 0);
     QCOMPARE(second.start({sleeper}), ResultOk);
     QCOMPARE(readToEnd(first), QByteArray("late\n"));
-    QTRY_VERIFY(first.reapChild());
+    QTRY_VERIFY_WITH_TIMEOUT(first.reapChild(), processWaitMs);
     QCOMPARE(second.stop(), ResultOk);
 }
 
@@ -420,7 +421,7 @@ void TestTranscodeProcess::programBesideExecutableWins()
     TranscodeProcess process;
     QCOMPARE(process.start({name}), ResultOk);
     QCOMPARE(readToEnd(process), QByteArray("beside\n"));
-    QTRY_VERIFY(process.reapChild());
+    QTRY_VERIFY_WITH_TIMEOUT(process.reapChild(), processWaitMs);
 
     QFile::remove(QString::fromUtf8(beside));
     qputenv("PATH", oldPath);
@@ -450,11 +451,11 @@ void TestTranscodeProcess::stopEndsTheWholeGroup()
         dir.path(), "wrapper", "sleep 30 &\necho $! > '" + pidFile.toUtf8() + "'\nwait");
     TranscodeProcess process;
     QCOMPARE(process.start({wrapper}), ResultOk);
-    QTRY_VERIFY(pidIn(pidFile) > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(pidIn(pidFile) > 0, processWaitMs);
     const int worker = pidIn(pidFile);
     QVERIFY(processIsAlive(worker));
     QCOMPARE(process.stop(), ResultOk);
-    QTRY_VERIFY(!processIsAlive(worker));
+    QTRY_VERIFY_WITH_TIMEOUT(!processIsAlive(worker), processWaitMs);
 }
 
 void TestTranscodeProcess::childDiesWithItsParent_data()
@@ -486,14 +487,14 @@ void TestTranscodeProcess::childDiesWithItsParent()
         for (;;)
             pause();
     }
-    QTRY_VERIFY(pidIn(pidFile) > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(pidIn(pidFile) > 0, processWaitMs);
     const int child = pidIn(pidFile);
     QVERIFY(processIsAlive(child));
     QCOMPARE(kill(converter, signal), 0);
     int status = 0;
     QCOMPARE(waitpid(converter, &status, 0), converter);
     QVERIFY(WIFSIGNALED(status));
-    QTRY_VERIFY(!processIsAlive(child));
+    QTRY_VERIFY_WITH_TIMEOUT(!processIsAlive(child), processWaitMs);
 }
 
 QTEST_GUILESS_MAIN(TestTranscodeProcess)

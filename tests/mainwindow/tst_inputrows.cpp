@@ -15,6 +15,7 @@
 #include "inputrows.h"
 #include "resultcodes.h"
 #include "stylesheet.h"
+#include "waits.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ struct ListFrame
     bool showAndSettle()
     {
         frame.show();
-        const bool exposed = QTest::qWaitForWindowExposed(&frame);
+        const bool exposed = QTest::qWaitForWindowExposed(&frame, processWaitMs);
         QTest::qWait(0);
         return exposed;
     }
@@ -175,7 +176,7 @@ void TestInputRows::looksAsRowWidgetsOfTheList()
 
     for (ListFrame *frame : {&own, &placed}) {
         frame->frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&frame->frame));
+        QVERIFY(QTest::qWaitForWindowExposed(&frame->frame, processWaitMs));
         QScrollBar *bar = frame->list->verticalScrollBar();
         bar->setValue(int(scroll * bar->maximum()));
         if (selected >= 0)
@@ -280,7 +281,7 @@ void TestInputRows::deleteAndClearLeaveNothingBehind()
     QVERIFY(button && button->isVisible());
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(frame.list->count(), count - 1);
-    QTRY_VERIFY(items[deleted].isNull());
+    QTRY_VERIFY_WITH_TIMEOUT(items[deleted].isNull(), processWaitMs);
     QTest::qWait(0);
     for (int row = 0; row < frame.list->count(); ++row)
         QCOMPARE(rows.itemAt(row), items[row < deleted ? row : row + 1].data());

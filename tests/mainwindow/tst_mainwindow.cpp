@@ -24,6 +24,7 @@
 #include "styleconstants.h"
 #include "testsupport.h"
 #include "transcodecommand.h"
+#include "waits.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ namespace {
 InputItem *shownRowItem(MainWindow &window, int row)
 {
     InputItem *item = rowItem(window, row);
-    const bool shown = QTest::qWaitFor([item] { return item && item->hasForm() && item->isVisible(); }, 2000);
+    const bool shown = QTest::qWaitFor([item] { return item && item->hasForm() && item->isVisible(); }, processWaitMs);
     return shown ? item : nullptr;
 }
 
@@ -179,7 +180,7 @@ void TestMainWindow::init()
 
 void TestMainWindow::cleanup()
 {
-    QTRY_VERIFY(!hasChildProcesses());
+    QTRY_VERIFY_WITH_TIMEOUT(!hasChildProcesses(), processWaitMs);
     QDir::setCurrent(QDir::tempPath());
     delete work;
     work = nullptr;
@@ -251,7 +252,7 @@ void TestMainWindow::unusableConfigIsReplaced()
     for (int run = 0; run < 2; ++run) {
         rowItem(window, 0)->setSettings(makeAVSettings(run, 1, 1));
         buttonOf(window, "btnConvertStart")->click();
-        QTRY_COMPARE(answerer.texts.filter(QStringLiteral("转码任务完成！")).size(), run + 1);
+        QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.filter(QStringLiteral("转码任务完成！")).size(), run + 1, processWaitMs);
     }
     const QString notice = QStringLiteral("输出文件夹不存在：\n%1\n本次将转码到：\n%2\n")
                                .arg(QDir::cleanPath(QDir::current().absoluteFilePath(
@@ -393,7 +394,7 @@ void TestMainWindow::listChangesDuringRun()
 
     answerer.answers << true << true;
     buttonOf(window, "btnConvertStart")->click();
-    QTRY_COMPARE(answerer.texts.size(), 5);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.size(), 5, processWaitMs);
     QCOMPARE(answerer.texts.at(4), QStringLiteral("转码任务完成！\n成功： 0 个\n取消： 1 个\n"));
 }
 
@@ -450,25 +451,25 @@ void TestMainWindow::runSkipsDoneRowsAndCountsOnlyItsOwn()
     // First run leaves [done, failed, done]; the second converts only the
     // failed row and counts only that one.
     buttonOf(window, "btnConvertStart")->click();
-    QTRY_VERIFY(!isConverting(window));
+    QTRY_VERIFY_WITH_TIMEOUT(!isConverting(window), processWaitMs);
     QCOMPARE(rowItem(window, 0)->convertState(), ConvertDone);
     QCOMPARE(rowItem(window, 1)->convertState(), ConvertError);
-    QTRY_COMPARE(answerer.texts.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.size(), 1, processWaitMs);
     QVERIFY(answerer.texts.at(0).contains(QStringLiteral("失败： 1 个")));
 
     const QString firstOutput = QString::fromUtf8(rowItem(window, 0)->outputPath());
     QVERIFY(QFile::remove(firstOutput));
     rowItem(window, 1)->setTranscoderProgram(ok);
     buttonOf(window, "btnConvertStart")->click();
-    QTRY_VERIFY(!isConverting(window));
-    QTRY_COMPARE(answerer.texts.size(), 2);
+    QTRY_VERIFY_WITH_TIMEOUT(!isConverting(window), processWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.size(), 2, processWaitMs);
     QCOMPARE(answerer.texts.at(1), QStringLiteral("转码任务完成！\n成功： 1 个\n"));
     QCOMPARE(rowItem(window, 1)->convertState(), ConvertDone);
     QVERIFY(!QFileInfo::exists(firstOutput));
 
     // Every row done: the nothing-to-convert notice, and no run.
     buttonOf(window, "btnConvertStart")->click();
-    QTRY_COMPARE(answerer.texts.size(), 3);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.size(), 3, processWaitMs);
     QCOMPARE(answerer.texts.at(2),
              QStringLiteral("没有需要转码的文件。\n点击<添加文件>选择视频文件，或直接<拖拽>文件至窗口内。\n"));
     QVERIFY(!isConverting(window));
@@ -486,7 +487,7 @@ void TestMainWindow::changedSettingsConvertDoneRowsAgain()
     window.setMainState(MainWindow::MainStateReady);
     useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("ok"), succeedingBody()));
     buttonOf(window, "btnConvertStart")->click();
-    QTRY_COMPARE(answerer.texts.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.size(), 1, processWaitMs);
     QCOMPARE(answerer.texts.at(0), QStringLiteral("转码任务完成！\n成功： 2 个\n"));
 
     // Another container: the finished list converts again, all of it.
@@ -494,7 +495,7 @@ void TestMainWindow::changedSettingsConvertDoneRowsAgain()
     for (int row = 0; row < 2; ++row)
         QCOMPARE(rowItem(window, row)->convertState(), ConvertWaiting);
     buttonOf(window, "btnConvertStart")->click();
-    QTRY_COMPARE(answerer.texts.size(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.size(), 2, processWaitMs);
     QCOMPARE(answerer.texts.at(1), QStringLiteral("转码任务完成！\n成功： 2 个\n"));
     for (const char *name : {"Vantor转码-a.flv", "Vantor转码-b.flv"})
         QVERIFY(QFileInfo::exists(out + '/' + QString::fromUtf8(name)));
@@ -503,7 +504,7 @@ void TestMainWindow::changedSettingsConvertDoneRowsAgain()
     window.findChild<QCheckBox *>(QStringLiteral("applyAll"))->setChecked(false);
     window.findChild<QCheckBox *>(QStringLiteral("applyAll"))->setChecked(true);
     buttonOf(window, "btnConvertStart")->click();
-    QTRY_COMPARE(answerer.texts.size(), 3);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.size(), 3, processWaitMs);
     QVERIFY(answerer.texts.at(2).startsWith(QStringLiteral("没有需要转码的文件。")));
 }
 
@@ -519,11 +520,11 @@ void TestMainWindow::cancelKeepsResultsOfTheRun()
     rowItem(window, 0)->setTranscoderProgram(
         writeFakeTranscoder(work->path(), QStringLiteral("bad"), failingBody()));
     buttonOf(window, "btnConvertStart")->click();
-    QTRY_COMPARE(rowItem(window, 1)->convertState(), ConvertRunning);
+    QTRY_COMPARE_WITH_TIMEOUT(rowItem(window, 1)->convertState(), ConvertRunning, processWaitMs);
 
     answerer.answers << true;
     buttonOf(window, "btnConvertStart")->click();
-    QTRY_COMPARE(answerer.texts.size(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.size(), 2, processWaitMs);
     QCOMPARE(answerer.texts.at(1), QStringLiteral("转码任务完成！\n成功： 0 个\n取消： 2 个\n失败： 1 个\n")
                                        + a + QStringLiteral(" : 未识别的输入文件格式！\n"));
     // The failed row says what the summary says.
@@ -543,7 +544,7 @@ void TestMainWindow::singleFailedRow()
     window.setMainState(MainWindow::MainStateReady);
     useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("bad"), failingBody()));
     buttonOf(window, "btnConvertStart")->click();
-    QTRY_COMPARE(answerer.texts.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.size(), 1, processWaitMs);
     QCOMPARE(answerer.texts.at(0), QStringLiteral("转码任务完成！\n成功： 0 个\n失败： 1 个\n")
                                        + source + QStringLiteral(" : 未识别的输入文件格式！\n"));
     QVERIFY(!isConverting(window));
@@ -567,7 +568,7 @@ void TestMainWindow::cancelWithTwoWaitingRows()
 
     answerer.answers << true;
     buttonOf(window, "btnConvertStart")->click();
-    QTRY_COMPARE(answerer.texts.size(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.size(), 2, processWaitMs);
     QCOMPARE(answerer.texts.at(0), QStringLiteral("确认取消？\n未完成的转码任务将会取消。\n"));
     QCOMPARE(answerer.texts.at(1), QStringLiteral("转码任务完成！\n成功： 0 个\n取消： 2 个\n"));
     QCOMPARE(rowItem(window, 0)->convertState(), ConvertCancelled);
@@ -638,7 +639,7 @@ void TestMainWindow::cancelOneOfTwoConvertingRows()
     for (const char *name : {"b.mp4", "c.mp4"})
         touch(file(QLatin1String(name)) + QStringLiteral(".go"));
     QTRY_VERIFY_WITH_TIMEOUT(!isConverting(window), 30000);
-    QTRY_COMPARE(answerer.texts.size(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.size(), 2, processWaitMs);
     QCOMPARE(answerer.texts.at(1), QStringLiteral("转码任务完成！\n成功： 2 个\n取消： 1 个\n"));
     QCOMPARE(cancelled->convertState(), ConvertCancelled);
     for (const char *name : {"Vantor转码-b.mp4", "Vantor转码-c.mp4"})
@@ -655,9 +656,9 @@ void TestMainWindow::missingTranscoderIsReported()
     useProgram(window, file(QStringLiteral("no-such-ffmpeg")).toUtf8());
     buttonOf(window, "btnConvertStart")->click();
     // The code, and what to do about it.
-    QTRY_COMPARE(answerer.texts,
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.texts,
                  QStringList{QStringLiteral("启动失败！\n错误码：-102\n未找到转码程序 ffmpeg，请安装 ffmpeg"
-                                            "（sudo apt-get install ffmpeg），或将 ffmpeg 放在本程序所在的文件夹中。")});
+                                            "（sudo apt-get install ffmpeg），或将 ffmpeg 放在本程序所在的文件夹中。")}, processWaitMs);
     QCOMPARE(buttonOf(window, "btnConvertStart")->text(), QStringLiteral("开始转码"));
     QCOMPARE(rowItem(window, 0)->convertState(), ConvertWaiting);
 }
@@ -726,7 +727,7 @@ void TestMainWindow::outputFolderGoneBeforeTheRun()
     QVERIFY(QDir(folder).removeRecursively());
 
     buttonOf(window, "btnConvertStart")->click();
-    QTRY_COMPARE(answerer.texts.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.size(), 1, processWaitMs);
     if (moviesFolder) {
         QCOMPARE(answerer.texts.at(0), QStringLiteral("转码任务完成！\n成功： 1 个\n"));
         QVERIFY(QFileInfo::exists(videos + QStringLiteral("/Vantor转码-a.mp4")));
@@ -750,8 +751,8 @@ void TestMainWindow::nextJobFailingToStartIsRecorded()
     useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("ok"), succeedingBody()));
     rowItem(window, 1)->setTranscoderProgram(file(QStringLiteral("no-such-ffmpeg")).toUtf8());
     buttonOf(window, "btnConvertStart")->click();
-    QTRY_VERIFY(!isConverting(window));
-    QTRY_COMPARE(answerer.texts.size(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(!isConverting(window), processWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.size(), 1, processWaitMs);
     QCOMPARE(answerer.texts.at(0), QStringLiteral("转码任务完成！\n成功： 2 个\n失败： 1 个\n")
                                        + b + QStringLiteral(" : 启动失败！ 错误码：-102\n未找到转码程序 ffmpeg，"
                                                             "请安装 ffmpeg（sudo apt-get install ffmpeg），"
@@ -772,7 +773,7 @@ void TestMainWindow::sameBaseNameDoesNotOverwrite()
     window.setMainState(MainWindow::MainStateReady);
     useProgram(window, writeFakeTranscoder(work->path(), QStringLiteral("ok"), succeedingBody()));
     buttonOf(window, "btnConvertStart")->click();
-    QTRY_COMPARE(answerer.texts.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.size(), 1, processWaitMs);
     QCOMPARE(answerer.texts.at(0), QStringLiteral("转码任务完成！\n成功： 3 个\n"));
     const QString base = out + QStringLiteral("/Vantor转码-clip");
     QCOMPARE(QString::fromUtf8(rowItem(window, 0)->outputPath()), base + QStringLiteral(".mp4"));
@@ -800,7 +801,7 @@ void TestMainWindow::closingDuringRun()
     window->setMainState(MainWindow::MainStateReady);
     useProgram(*window, writeFakeTranscoder(work->path(), QStringLiteral("stall"), stallingBody()));
     buttonOf(*window, "btnConvertStart")->click();
-    QTRY_COMPARE(childProcesses().size(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(childProcesses().size(), 2, processWaitMs);
 
     answerer.answers << confirm;
     buttonOf(*window, "btnTopClose")->click();
@@ -809,7 +810,7 @@ void TestMainWindow::closingDuringRun()
     for (int row = 0; row < 2; ++row)
         QCOMPARE(rowItem(*window, row)->convertState(), confirm ? ConvertCancelled : ConvertRunning);
     QCOMPARE(rowItem(*window, 2)->convertState(), confirm ? ConvertCancelled : ConvertWaiting);
-    QTRY_COMPARE(hasChildProcesses(), !confirm);
+    QTRY_COMPARE_WITH_TIMEOUT(hasChildProcesses(), !confirm, processWaitMs);
     QTest::qWait(100);
     QCOMPARE(answerer.texts.size(), 1);
     // Destroying the window (closed or not) leaves no child behind.
@@ -844,12 +845,12 @@ void TestMainWindow::actionWhenTheBatchEnds()
         answerer.answers << true << true;
         buttonOf(window, "btnConvertStart")->click();
     }
-    QTRY_VERIFY(!isConverting(window));
+    QTRY_VERIFY_WITH_TIMEOUT(!isConverting(window), processWaitMs);
     // The summary and, over it, the countdown (the answerer confirms it at
     // once); after a cancel, the question and the summary.
-    QTRY_COMPARE(answerer.texts.size(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.size(), 2, processWaitMs);
     QCOMPARE(answerer.texts.filter(QStringLiteral("转码任务已完成，")).size(), cancel ? 0 : 1);
-    QTRY_COMPARE_WITH_TIMEOUT(window.isVisible(), cancel, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.isVisible(), cancel, processWaitMs);
     QTest::qWait(cancel ? 1500 : 0);
     QCOMPARE(window.isVisible(), cancel);
 }
@@ -1038,7 +1039,7 @@ void TestMainWindow::dropDownsShowTheCurrentEntry()
     box->setCurrentIndex(1);
     box->showPopup();
     QAbstractItemView *view = box->view();
-    QTRY_VERIFY(view->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(view->isVisible(), processWaitMs);
     const QRect item = view->visualRect(view->currentIndex());
     const QImage image = view->viewport()->grab().toImage().copy(item);
     box->hidePopup();
@@ -1093,7 +1094,7 @@ void TestMainWindow::fullRunWithRealTranscoder()
     useProgram(window, ffmpeg.toUtf8());
     buttonOf(window, "btnConvertStart")->click();
     QTRY_VERIFY_WITH_TIMEOUT(!isConverting(window), 120000);
-    QTRY_COMPARE(answerer.texts.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.size(), 1, processWaitMs);
     QCOMPARE(answerer.texts.at(0), QStringLiteral("转码任务完成！\n成功： 3 个\n未全部保留： 1 个\n") + sources.at(1)
                                        + QStringLiteral(" : 只保留了 1 条音轨（共 2 条）：.flv 只能保存一条音轨\n"));
 

@@ -20,6 +20,7 @@
 #include "styleconstants.h"
 #include "clips.h"
 #include "vlcplayer.h"
+#include "waits.h"
 
 namespace {
 
@@ -146,7 +147,7 @@ void tst_VlcPlayer::startAndWaitForTime(const QString &path)
 {
     player->setVideoPath(path, true);
     QCOMPARE(playingMismatch(), QString());
-    QTRY_VERIFY(curtime()->text() != QLatin1String("00:00:00"));
+    QTRY_VERIFY_WITH_TIMEOUT(curtime()->text() != QLatin1String("00:00:00"), processWaitMs);
 }
 
 void tst_VlcPlayer::initTestCase()
@@ -169,7 +170,7 @@ void tst_VlcPlayer::init()
     vlcLayout->addWidget(player.get());
     pane->setGeometry(40, 40, 392, 288);
     pane->show();
-    QVERIFY(QTest::qWaitForWindowExposed(pane.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(pane.get(), processWaitMs));
 }
 
 void tst_VlcPlayer::cleanup()
@@ -256,9 +257,9 @@ void tst_VlcPlayer::muteAndUnmute()
 void tst_VlcPlayer::playsFileToTheEnd()
 {
     startAndWaitForTime(clip4);
-    QTRY_COMPARE(duration()->text(), QStringLiteral("00:00:04"));
-    QTRY_VERIFY(child<QSlider>("progress")->value() > 0);
-    QTRY_COMPARE_WITH_TIMEOUT(stoppedMismatch(player.get()), QString(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(duration()->text(), QStringLiteral("00:00:04"), processWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(child<QSlider>("progress")->value() > 0, processWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(stoppedMismatch(player.get()), QString(), processWaitMs);
     QVERIFY(!pollTimer()->isActive());
     QVERIFY(child<QPushButton>("btnStart")->isHidden());
 }
@@ -267,7 +268,7 @@ void tst_VlcPlayer::playingShowsVideoInPane()
 {
     startAndWaitForTime(clip4);
     QImage shot;
-    QTRY_VERIFY(isBarGreen(videoCentre(&shot)));
+    QTRY_VERIFY_WITH_TIMEOUT(isBarGreen(videoCentre(&shot)), processWaitMs);
     const QString shots = QStringLiteral(VANTOR_SCREENSHOT_DIR);
     QVERIFY(QDir().mkpath(shots));
     QVERIFY(shot.save(shots + QStringLiteral("/player_playing.png")));
@@ -285,19 +286,19 @@ void tst_VlcPlayer::pauseResumeAndStop()
     QCOMPARE(btnPause()->styleSheet(), QString::fromLatin1(playerPlayStyle));
     QVERIFY(child<QWidget>("display")->isVisible());
     // A paused frame survives Qt repainting the pane around it.
-    QTRY_VERIFY(isBarGreen(videoCentre()));
+    QTRY_VERIFY_WITH_TIMEOUT(isBarGreen(videoCentre()), processWaitMs);
     pane->repaint();
     QVERIFY(isBarGreen(videoCentre()));
 
     const QString frozen = curtime()->text();
     const int frozenSeconds = shownSeconds(curtime());
     QSignalSpy ticks(pollTimer(), &QTimer::timeout);
-    QTRY_VERIFY(ticks.count() >= 3);
+    QTRY_VERIFY_WITH_TIMEOUT(ticks.count() >= 3, processWaitMs);
     QCOMPARE(curtime()->text(), frozen);
 
     QTest::mouseClick(btnPause(), Qt::LeftButton);
     QCOMPARE(playingMismatch(), QString());
-    QTRY_VERIFY(curtime()->text() != frozen);
+    QTRY_VERIFY_WITH_TIMEOUT(curtime()->text() != frozen, processWaitMs);
     // libvlc itself stood still: had it played on through the three
     // seconds, the time would now be at least three seconds further.
     QVERIFY2(shownSeconds(curtime()) <= frozenSeconds + 2,
@@ -366,7 +367,7 @@ void tst_VlcPlayer::pauseHoldsOnlyAPlayingPreview()
 void tst_VlcPlayer::userSeeks()
 {
     player->setVideoPath(clip6, true);
-    QTRY_COMPARE(duration()->text(), QStringLiteral("00:00:06"));
+    QTRY_COMPARE_WITH_TIMEOUT(duration()->text(), QStringLiteral("00:00:06"), processWaitMs);
     const QString before = curtime()->text();
     QVERIFY2(shownSeconds(curtime()) <= 2, qPrintable(before));
 
@@ -377,7 +378,7 @@ void tst_VlcPlayer::userSeeks()
     QCOMPARE(progress->value(), from + 70);
 
     // Without the seek the next poll would show at most one second more.
-    QTRY_VERIFY(curtime()->text() != before);
+    QTRY_VERIFY_WITH_TIMEOUT(curtime()->text() != before, processWaitMs);
     QVERIFY2(shownSeconds(curtime()) >= 4, qPrintable(before + QStringLiteral(" -> ") + curtime()->text()));
     QVERIFY(progress->value() >= 66);
 }
@@ -385,14 +386,14 @@ void tst_VlcPlayer::userSeeks()
 void tst_VlcPlayer::secondFileStopsFirst()
 {
     startAndWaitForTime(clip4);
-    QTRY_COMPARE(duration()->text(), QStringLiteral("00:00:04"));
+    QTRY_COMPARE_WITH_TIMEOUT(duration()->text(), QStringLiteral("00:00:04"), processWaitMs);
 
     player->setVideoPath(clip6, true);
     QCOMPARE(curtime()->text(), QStringLiteral("00:00:00"));
     QCOMPARE(duration()->text(), QStringLiteral("00:00:00"));
     QCOMPARE(child<QSlider>("progress")->value(), 0);
     QCOMPARE(playingMismatch(), QString());
-    QTRY_COMPARE(duration()->text(), QStringLiteral("00:00:06"));
+    QTRY_COMPARE_WITH_TIMEOUT(duration()->text(), QStringLiteral("00:00:06"), processWaitMs);
 }
 
 void tst_VlcPlayer::emptyPathStopsAndStartsNothing()
@@ -420,7 +421,7 @@ void tst_VlcPlayer::unplayablePathLeavesPlayerStopped()
 {
     QFETCH(QString, path);
     player->setVideoPath(path, true);
-    QTRY_COMPARE_WITH_TIMEOUT(stoppedMismatch(player.get()), QString(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(stoppedMismatch(player.get()), QString(), processWaitMs);
     QVERIFY(!pollTimer()->isActive());
     for (QWidget *window : QApplication::topLevelWidgets())
         QVERIFY2(window == pane.get() || !window->isVisible(), qPrintable(window->objectName()));

@@ -16,6 +16,7 @@
 #include "partialoutput.h"
 #include "savedlist.h"
 #include "testsupport.h"
+#include "waits.h"
 
 // Starts and cancels runs at random moments, and closes windows during runs:
 // afterwards no transcoder is left, running or as a zombie, no cancelled job
@@ -95,7 +96,7 @@ void TestCancelSoak::init()
 
 void TestCancelSoak::cleanup()
 {
-    QTRY_VERIFY(!hasChildProcesses());
+    QTRY_VERIFY_WITH_TIMEOUT(!hasChildProcesses(), processWaitMs);
     QDir(out).removeRecursively();
     QDir().mkpath(out);
 }
@@ -183,8 +184,8 @@ void TestCancelSoak::startAndCancelAtRandom()
             answerer.answers << true;
             buttonOf(window, "btnConvertStart")->click();
         }
-        QTRY_VERIFY(!isConverting(window));
-        QTRY_VERIFY(!hasChildProcesses());
+        QTRY_VERIFY_WITH_TIMEOUT(!isConverting(window), processWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!hasChildProcesses(), processWaitMs);
 
         int doneAfter = 0;
         for (int row = 0; row < rows; ++row)
@@ -232,7 +233,7 @@ void TestCancelSoak::closeDuringRun()
             window->close();
         QVERIFY(!window->isVisible());
         QCOMPARE(answerer.texts.size(), 1);
-        QTRY_VERIFY(!hasChildProcesses());
+        QTRY_VERIFY_WITH_TIMEOUT(!hasChildProcesses(), processWaitMs);
         checkRows(*window, fakeOutput);
         delete window;
     }
@@ -288,7 +289,7 @@ void TestCancelSoak::killedConverter()
         QCOMPARE(converter.exitStatus(), QProcess::NormalExit);
         QCOMPARE(converter.exitCode(), 128 + signal);
     }
-    QTRY_VERIFY(!isLiveProcess(transcoders.first()));
+    QTRY_VERIFY_WITH_TIMEOUT(!isLiveProcess(transcoders.first()), processWaitMs);
     QCOMPARE(QDir(folder).entryList({QStringLiteral("Vantor转码-*")}, QDir::Files | QDir::Hidden),
              QStringList());
     QCOMPARE(partials().isEmpty(), cleansUp);
@@ -324,7 +325,7 @@ void TestCancelSoak::restartAfterKill()
         QTest::qWait(2);
     QCOMPARE(kill(pid_t(converter.processId()), SIGKILL), 0);
     QVERIFY(converter.waitForFinished(30000));
-    QTRY_VERIFY(!hasChildProcesses());
+    QTRY_VERIFY_WITH_TIMEOUT(!hasChildProcesses(), processWaitMs);
     const QStringList before = finished();
     QVERIFY2(before.size() < clips.size(), "the batch ended before the kill");
 

@@ -16,6 +16,7 @@
 #include "conversionqueue.h"
 #include "savedlist.h"
 #include "testsupport.h"
+#include "waits.h"
 
 // Whole runs through the window with the real ffmpeg, over awkward inputs:
 // every source stays byte-identical, each failure gives its status and its
@@ -138,7 +139,7 @@ void TestReliableRuns::init()
 
 void TestReliableRuns::cleanup()
 {
-    QTRY_VERIFY(!hasChildProcesses());
+    QTRY_VERIFY_WITH_TIMEOUT(!hasChildProcesses(), processWaitMs);
     QDir::setCurrent(QDir::tempPath());
     // Outputs written beside the sources go; the sources stay.
     for (const QString &name : QDir(src).entryList({QStringLiteral("Vantor转码-Vantor转码-*"),
@@ -239,7 +240,7 @@ void TestReliableRuns::sourcesSurviveEveryRun()
     }
     QTRY_VERIFY_WITH_TIMEOUT(!isConverting(window), 120000);
     summary.replace(QLatin1String("%1"), src).replace(QLatin1String("%2"), out);
-    QTRY_VERIFY(!answerer.texts.isEmpty() && answerer.texts.last() == summary);
+    QTRY_VERIFY_WITH_TIMEOUT(!answerer.texts.isEmpty() && answerer.texts.last() == summary, processWaitMs);
     QCOMPARE(answerer.texts.filter(QStringLiteral("转码任务完成！")).size(),
              summary.startsWith(QStringLiteral("转码任务完成！")) ? 1 : 0);
 

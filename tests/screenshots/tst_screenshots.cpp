@@ -26,6 +26,7 @@
 #include "highdpi.h"
 #include "savedlist.h"
 #include "../mainwindow/testsupport.h"
+#include "waits.h"
 
 namespace {
 
@@ -170,7 +171,7 @@ private:
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, row.center());
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, row.center());
         auto *elapsed = window.findChild<QLabel *>(QStringLiteral("curtime"));
-        QTRY_VERIFY_WITH_TIMEOUT(elapsed->text() >= QStringLiteral("00:00:02"), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(elapsed->text() >= QStringLiteral("00:00:02"), processWaitMs);
     }
     // Runs one row of wholeAtEveryDensity in a copy of this test on a
     // private X server of that density and a 3840 x 2160 screen.
@@ -212,7 +213,7 @@ private:
     void checkDialogs(MainWindow &window, const QString &suffix)
     {
         CDlgMessage message(&window, 2, QStringLiteral("确认取消？\n未完成的转码任务将会取消。\n"));
-        QVERIFY(QTest::qWaitForWindowExposed(&message));
+        QVERIFY(QTest::qWaitForWindowExposed(&message, processWaitMs));
         grab(&message, QStringLiteral("message-dialog") + suffix);
         QVERIFY2(cutTexts(&message).isEmpty(), qPrintable(cutTexts(&message).join(QLatin1String("; "))));
         message.close();
@@ -220,7 +221,7 @@ private:
         initCatalogue();
         CDlgAVSettings settings(&window);
         settings.setSettings(makeAVSettings(0, 1, 1));
-        QVERIFY(QTest::qWaitForWindowExposed(&settings));
+        QVERIFY(QTest::qWaitForWindowExposed(&settings, processWaitMs));
         grab(&settings, QStringLiteral("settings-dialog") + suffix);
         QVERIFY2(cutTexts(&settings).isEmpty(), qPrintable(cutTexts(&settings).join(QLatin1String("; "))));
         settings.close();
@@ -247,7 +248,7 @@ private:
         const FreshSavedList ownList;
         MainWindow window;
         DialogAnswerer answerer;
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(QTest::qWaitForWindowExposed(&window, processWaitMs));
         outputDir = work.path().toUtf8();
         window.findChild<ConversionQueue *>()->setParallelJobs(2);
         const QByteArray busy = writeFakeTranscoder(
@@ -263,9 +264,9 @@ private:
         window.setMainState(MainWindow::MainStateReady);
         auto *line = window.findChild<QLabel *>(QStringLiteral("labelBatchProgress"));
         buttonOf(window, "btnConvertStart")->click();
-        QTRY_VERIFY(line->text().startsWith(QStringLiteral("总进度 40%")));
+        QTRY_VERIFY_WITH_TIMEOUT(line->text().startsWith(QStringLiteral("总进度 40%")), processWaitMs);
         buttonOf(window, "btnConvertPause")->click();
-        QTRY_COMPARE(line->text(), QStringLiteral("已暂停  总进度 40%"));
+        QTRY_COMPARE_WITH_TIMEOUT(line->text(), QStringLiteral("已暂停  总进度 40%"), processWaitMs);
         QCOMPARE(rowItem(window, 0)->findChild<QLabel *>(QStringLiteral("status"))->text(),
                  QStringLiteral("已暂停..."));
         QTest::qWait(200);
@@ -277,8 +278,8 @@ private:
 
         answerer.answers << true << true;
         buttonOf(window, "btnConvertStart")->click();
-        QTRY_COMPARE(answerer.texts, (QStringList{QStringLiteral("确认取消？\n未完成的转码任务将会取消。\n"),
-                                                  QStringLiteral("转码任务完成！\n成功： 0 个\n取消： 3 个\n")}));
+        QTRY_COMPARE_WITH_TIMEOUT(answerer.texts, (QStringList{QStringLiteral("确认取消？\n未完成的转码任务将会取消。\n"),
+                                                  QStringLiteral("转码任务完成！\n成功： 0 个\n取消： 3 个\n")}), processWaitMs);
     }
     // Rows of a batch: a source whose name is near the file system's limit
     // converted under a shortened name, a row cancelled alone, one
@@ -288,7 +289,7 @@ private:
         const FreshSavedList ownList;
         MainWindow window;
         DialogAnswerer answerer;
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(QTest::qWaitForWindowExposed(&window, processWaitMs));
         const QString out = work.filePath(QStringLiteral("rows-out"));
         QDir().mkpath(out);
         outputDir = out.toUtf8();
@@ -333,7 +334,7 @@ private:
         // shows both.
         QMenu *menu = rightClick(rowItem(window, 0)->findChild<QProgressBar *>());
         QVERIFY(menu);
-        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        QVERIFY(QTest::qWaitForWindowExposed(menu, processWaitMs));
         QStringList entries;
         for (QAction *action : menu->actions()) {
             if (action->isSeparator())
@@ -367,7 +368,7 @@ private:
 
         answerer.answers << true << true;
         buttonOf(window, "btnConvertStart")->click();
-        QTRY_COMPARE(answerer.texts.size(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.size(), 3, processWaitMs);
         QCOMPARE(answerer.texts.at(2), QStringLiteral("转码任务完成！\n成功： 1 个\n取消： 2 个\n"));
     }
     // The context menu a right click on `widget` opens.
@@ -406,7 +407,7 @@ private slots:
     void emptyWindowShowsTheGuide()
     {
         MainWindow window;
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(QTest::qWaitForWindowExposed(&window, processWaitMs));
         QTest::qWait(300);
         const QImage shot = grab(&window, QStringLiteral("main-empty.png"));
         QWidget *start = buttonOf(window, "btnConvertStart");
@@ -432,7 +433,7 @@ private slots:
     {
         MainWindow window;
         DialogAnswerer answerer;
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(QTest::qWaitForWindowExposed(&window, processWaitMs));
         outputDir = work.path().toUtf8();
         const QStringList names = {"假期 旅行.mp4", "会议记录.mkv", "演示视频.avi", "family.mov"};
         for (const QString &name : names) {
@@ -455,22 +456,22 @@ private slots:
             "printf '  Duration: 00:00:10.00, start: 0.000000\\n'\n"
             "printf 'frame=1 time=00:00:06.20 bitrate=1\\r'\nexec sleep 60\n"));
         buttonOf(window, "btnConvertStart")->click();
-        QTRY_COMPARE(rowItem(window, 2)->findChild<QProgressBar *>()->value(), 60);
+        QTRY_COMPARE_WITH_TIMEOUT(rowItem(window, 2)->findChild<QProgressBar *>()->value(), 60, processWaitMs);
         QTest::qWait(200);
         shot = grab(&window, QStringLiteral("main-converting.png"));
         QVERIFY(isRed(pixelOf(shot, &window, buttonOf(window, "btnConvertStart"), QPoint(20, 30))));
 
         answerer.answers << true << true;
         buttonOf(window, "btnConvertStart")->click();
-        QTRY_COMPARE(answerer.texts.size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.size(), 2, processWaitMs);
     }
 
     void messageDialog()
     {
         MainWindow window;
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(QTest::qWaitForWindowExposed(&window, processWaitMs));
         CDlgMessage dialog(&window, 2, QStringLiteral("确认取消？\n未完成的转码任务将会取消。\n"));
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog, processWaitMs));
         QTest::qWait(200);
         const QImage shot = grab(&dialog, QStringLiteral("message-dialog.png"));
         QVERIFY(isGreen(shot.pixelColor(100, 5)));
@@ -479,10 +480,10 @@ private slots:
     void settingsDialog()
     {
         MainWindow window;
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(QTest::qWaitForWindowExposed(&window, processWaitMs));
         CDlgAVSettings dialog(&window);
         dialog.setSettings(makeAVSettings(0, 1, 1));
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog, processWaitMs));
         QTest::qWait(200);
         const QImage shot = grab(&dialog, QStringLiteral("settings-dialog.png"));
         QVERIFY(isGreen(shot.pixelColor(100, 5)));
@@ -515,7 +516,7 @@ private slots:
         const QString suffix = QStringLiteral("-%1dpi.png").arg(dpi);
 
         MainWindow window;
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(QTest::qWaitForWindowExposed(&window, processWaitMs));
         QTest::qWait(300);
         const QImage shot = grab(&window, QStringLiteral("main") + suffix);
         QCOMPARE(windowPixels(&window), pixels);
@@ -531,7 +532,7 @@ private slots:
     void playerPlaying()
     {
         MainWindow window;
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(QTest::qWaitForWindowExposed(&window, processWaitMs));
         playFirstRow(window, clip(QStringLiteral("preview.mp4")));
         const QImage shot = grab(&window, QStringLiteral("main-playing.png"));
         // The clip shows saturated colour bars; the still picture has none.

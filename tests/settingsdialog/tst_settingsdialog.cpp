@@ -15,6 +15,7 @@
 #include "dlgavsettings.h"
 #include "records.h"
 #include "windowplacement.h"
+#include "waits.h"
 
 namespace {
 
@@ -53,12 +54,12 @@ bool choose(const QWidget &dialog, const char *name, const QString &text)
         return false;
     box->showPopup();
     QAbstractItemView *view = box->view();
-    if (!QTest::qWaitForWindowExposed(view->window()))
+    if (!QTest::qWaitForWindowExposed(view->window(), processWaitMs))
         return false;
     for (int at = view->currentIndex().row(); at != row; at += row > at ? 1 : -1)
         QTest::keyClick(view, row > at ? Qt::Key_Down : Qt::Key_Up);
     QTest::keyClick(view, Qt::Key_Return);
-    return QTest::qWaitFor([view] { return !view->isVisible(); }) && box->currentText() == text;
+    return QTest::qWaitFor([view] { return !view->isVisible(); }, processWaitMs) && box->currentText() == text;
 }
 
 int number(const QString &text)
@@ -149,7 +150,7 @@ void TestSettingsDialog::init()
     owner = new QWidget;
     owner->resize(800, 510);
     owner->show();
-    QVERIFY(QTest::qWaitForWindowExposed(owner));
+    QVERIFY(QTest::qWaitForWindowExposed(owner, processWaitMs));
 }
 
 void TestSettingsDialog::cleanup()
@@ -577,7 +578,7 @@ void TestSettingsDialog::leaving()
         QTest::keyClick(&dialog, Qt::Key_Escape);
     else
         QTest::mouseClick(dialog.findChild<QPushButton *>(how), Qt::LeftButton);
-    QTRY_VERIFY(!dialog.isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), processWaitMs);
 
     QCOMPARE(dialog.confirmed, confirmed);
     if (dialog.confirmed)

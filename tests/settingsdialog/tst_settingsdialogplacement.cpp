@@ -5,6 +5,7 @@
 
 #include "catalogue.h"
 #include "dlgavsettings.h"
+#include "waits.h"
 
 // Runs on a real X server with a 1920x1080 screen.
 class TestSettingsDialogPlacement final : public QObject
@@ -21,7 +22,7 @@ void TestSettingsDialogPlacement::centredOnFullHdDesktop()
     initCatalogue();
     CDlgAVSettings dialog(nullptr);
     dialog.setSettings(makeAVSettings(0, 1, 1));
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog, processWaitMs));
     QCOMPARE(dialog.pos(), QPoint(762, 315));
     QCOMPARE(dialog.frameGeometry().topLeft(), QPoint(762, 315));
 }
