@@ -41,7 +41,7 @@ QSize encodedSize(const AVSettings &settings, const MediaStream &source)
 {
     if (source.width <= 0 || source.height <= 0)
         return {};
-    const bool turned = source.rotation == 90 || source.rotation == 270;
+    const bool turned = source.rotation % 180 != 0;
     const double width = turned ? source.height : source.width;
     const double height = turned ? source.width : source.height;
     double pixelShape = 1;
