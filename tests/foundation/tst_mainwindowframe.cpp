@@ -117,7 +117,7 @@ void TestMainWindowFrame::widgetTree_data()
     row("btnQualitySettings", "QPushButton", "frameBottom", QSize(25, 22), QSize(25, 22), Mn, F);
     row("label_2", "QLabel", "frameBottom", QSize(55, 23), QSize(55, 23), F, Mn);
     row("cboxVQuality", "QComboBox", "frameBottom", QSize(84, 23), QSize(84, 23), F, F);
-    row("labelCustomised", "QLabel", "frameBottom", QSize(136, 23), QSize(136, 23), F, F);
+    row("labelCustomised", "QLabel", "frameBottom", QSize(140, 23), QSize(140, 23), F, F);
     row("label_5", "QLabel", "frameBottom", QSize(55, 23), QSize(55, 23), F, Mn);
     row("cboxAQuality", "QComboBox", "frameBottom", QSize(84, 23), QSize(84, 23), F, F);
     row("label_4", "QLabel", "frameBottom", QSize(55, 23), QSize(55, 23), Mn, F);
