@@ -601,6 +601,7 @@ void MainWindow::showCustomised()
     InputItem *item = ui.applyAll->isChecked() ? nullptr : currentItem();
     const QString text = customisedText(item ? item->settings() : currentSettings);
     ui.labelCustomised->setToolTip(text);
+    ui.labelCustomised->ensurePolished();
     ui.labelCustomised->setText(ui.labelCustomised->fontMetrics().elidedText(
         text, Qt::ElideRight, ui.labelCustomised->maximumWidth()));
 }
@@ -609,6 +610,7 @@ void MainWindow::applyAllChanged(int)
 {
     if (ui.applyAll->isChecked())
         setAllSettings(currentSettings);
+    showCustomised();
 }
 
 void MainWindow::btnQualitySettings_clicked()
