@@ -1,10 +1,12 @@
 #include "inputitem.h"
 
+#include <QEvent>
 #include <QFileInfo>
 #include <QString>
 
 #include "resultcodes.h"
 #include "stylesheet.h"
+#include "targettext.h"
 
 namespace {
 
@@ -46,7 +48,11 @@ InputItem::InputItem(QWidget *parent, FormMode mode)
     connect(conversion, &TranscodeJob::pausedChanged, this, [this] { showState(conversion->state()); });
     connect(conversion, &TranscodeJob::progressChanged, this, &InputItem::showProgress);
     connect(conversion, &TranscodeJob::finished, this, &InputItem::jobFinished);
-    connect(conversion, &TranscodeJob::planChanged, this, [this] { showState(conversion->state()); });
+    connect(conversion, &TranscodeJob::planChanged, this, [this] {
+        targetStale = true;
+        showTarget();
+        showState(conversion->state());
+    });
 }
 
 InputItem::~InputItem() = default;
@@ -70,6 +76,7 @@ void InputItem::ensureForm()
     ui.setupUi(this);
     ui.progressBar->setRange(0, 100);
     ui.progressBar->setValue(percent);
+    ui.target->installEventFilter(this);
     showFile();
     showState(conversion->state());
     connect(ui.btnDel, &QPushButton::clicked, this, &InputItem::btnDel_clicked);
@@ -129,6 +136,39 @@ void InputItem::showFile()
     ui.filename->ensurePolished();
     ui.filename->setText(ui.filename->fontMetrics().elidedText(nameText, Qt::ElideMiddle,
                                                                ui.filename->maximumWidth()));
+    showTarget();
+}
+
+void InputItem::showTarget()
+{
+    if (!formBuilt || nameText.isEmpty())
+        return;
+    if (targetStale) {
+        const QString length =
+            conversion->hasMedia() ? lengthText(conversion->media().duration) : QString();
+        targetLine = targetText(conversion->settings(), conversion->media());
+        if (!length.isEmpty())
+            targetLine = length + QLatin1Char(' ') + targetLine;
+        targetStale = false;
+    }
+    ui.target->setToolTip(targetLine);
+    fitTarget();
+}
+
+void InputItem::fitTarget()
+{
+    // Until the layout has placed the label its width means nothing; its
+    // resize brings it here again.
+    ui.target->ensurePolished();
+    ui.target->setText(
+        ui.target->fontMetrics().elidedText(targetLine, Qt::ElideRight, ui.target->width()));
+}
+
+bool InputItem::eventFilter(QObject *watched, QEvent *event)
+{
+    if (formBuilt && watched == ui.target && event->type() == QEvent::Resize && !nameText.isEmpty())
+        fitTarget();
+    return QWidget::eventFilter(watched, event);
 }
 
 void InputItem::showPaths(int state)

@@ -12,8 +12,8 @@
 
 // One row of the input list, showing the conversion job of its file.
 //
-// The row itself is the labels (name, size, status), the progress bar and
-// the delete button. Everything about the conversion (command, child
+// The row itself is the labels (name, size, what the file becomes, status),
+// the progress bar and the delete button. Everything about the conversion (command, child
 // process, output parsing, state, verdict) is the TranscodeJob it owns; the
 // job methods below only forward to it, so that the window and the queue
 // can treat a row as its job.
@@ -76,6 +76,9 @@ public:
     void setTranscoderProgram(const QByteArray &program) { conversion->setTranscoderProgram(program); }
     TranscodeJob *job() const { return conversion; }
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 signals:
     void ItemConvertDone(InputItem *item);
     void ItemDelete(InputItem *item);
@@ -88,6 +91,11 @@ private slots:
 
 private:
     void showFile();
+    // The source's length and what it becomes, worked out again only when
+    // the settings or the record changed and the row is in view.
+    void showTarget();
+    // Cuts it to the label's width, whole in the tooltip.
+    void fitTarget();
     // The whole source path, and the output's once the job is done, over
     // the row (the status label keeps its own).
     void showPaths(int state);
@@ -98,6 +106,8 @@ private:
     int percent = 0;
     QString nameText;
     QString sizeText;
+    QString targetLine;
+    bool targetStale = true;
 };
 
 Q_DECLARE_METATYPE(InputItem *)

@@ -30,6 +30,7 @@
 #include "links.h"
 #include "partialoutput.h"
 #include "picturescale.h"
+#include "presettexts.h"
 #include "queuekeeper.h"
 #include "resultcodes.h"
 #include "rowmenu.h"
@@ -120,6 +121,9 @@ void MainWindow::initUi()
     for (const auto &entry : qualityLevels) {
         ui.cboxVQuality->addItem(QString::fromUtf8(entry.second));
         ui.cboxAQuality->addItem(QString::fromUtf8(entry.second));
+        const int row = ui.cboxVQuality->count() - 1;
+        ui.cboxVQuality->setItemData(row, videoQualityTip(entry.first), Qt::ToolTipRole);
+        ui.cboxAQuality->setItemData(row, audioQualityTip(entry.first), Qt::ToolTipRole);
     }
     refreshParamCombos();
     ui.stackInput->setCurrentIndex(0);
@@ -541,12 +545,11 @@ void MainWindow::pushSettings()
 {
     if (ui.applyAll->isChecked()) {
         setAllSettings(currentSettings);
-        return;
-    }
-    if (InputItem *item = currentItem()) {
+    } else if (InputItem *item = currentItem()) {
         ui.listInput->setFocus(Qt::OtherFocusReason);
         setRowSettings(item, currentSettings);
     }
+    showCustomised();
 }
 
 void MainWindow::paramVcChanged(int)
@@ -590,12 +593,24 @@ void MainWindow::showParamCombos()
     ui.cboxVContainer->setCurrentIndex(currentSettings.container);
     ui.cboxVQuality->setCurrentIndex(currentSettings.videoQuality);
     ui.cboxAQuality->setCurrentIndex(currentSettings.audioQuality);
+    showCustomised();
+}
+
+void MainWindow::showCustomised()
+{
+    InputItem *item = ui.applyAll->isChecked() ? nullptr : currentItem();
+    const QString text = customisedText(item ? item->settings() : currentSettings);
+    ui.labelCustomised->setToolTip(text);
+    ui.labelCustomised->ensurePolished();
+    ui.labelCustomised->setText(ui.labelCustomised->fontMetrics().elidedText(
+        text, Qt::ElideRight, ui.labelCustomised->maximumWidth()));
 }
 
 void MainWindow::applyAllChanged(int)
 {
     if (ui.applyAll->isChecked())
         setAllSettings(currentSettings);
+    showCustomised();
 }
 
 void MainWindow::btnQualitySettings_clicked()

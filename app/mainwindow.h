@@ -112,6 +112,8 @@ private:
     void pushSettings();
     void refreshParamCombos();
     void showParamCombos();
+    // Says beside the quality what the bar's combos do not show.
+    void showCustomised();
 
     bool ask(const QString &text);
     void tell(const QString &text);

@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include "catalogue.h"
+#include "presettexts.h"
 #include "streamplan.h"
 #include "stylesheet.h"
 #include "windowplacement.h"
@@ -164,6 +165,10 @@ void CDlgAVSettings::fillFixedCombos()
     fill(ui->cboxAQL, &qualityLevels, {});
     fill(ui->cboxBA, nullptr, {"24", "32", "64", "96", "128", "192", "224", "256", defaultText});
     fill(ui->cboxAR, nullptr, {"22050", "24000", "44100", "48000", defaultText});
+    for (const auto &entry : qualityLevels) {
+        ui->cboxVQL->setItemData(entry.first, videoQualityTip(entry.first), Qt::ToolTipRole);
+        ui->cboxAQL->setItemData(entry.first, audioQualityTip(entry.first), Qt::ToolTipRole);
+    }
 }
 
 void CDlgAVSettings::connectCombos()

@@ -117,9 +117,10 @@ void TestMainWindowFrame::widgetTree_data()
     row("cboxVContainer", "QComboBox", "frameBottom", QSize(330, 23), QSize(MAX, 23), Mn, F);
     row("btnQualitySettings", "QPushButton", "frameBottom", QSize(25, 22), QSize(25, 22), Mn, F);
     row("label_2", "QLabel", "frameBottom", QSize(55, 23), QSize(55, 23), F, Mn);
-    row("cboxVQuality", "QComboBox", "frameBottom", QSize(120, 23), QSize(120, 23), F, F);
+    row("cboxVQuality", "QComboBox", "frameBottom", QSize(84, 23), QSize(84, 23), F, F);
+    row("labelCustomised", "QLabel", "frameBottom", QSize(140, 23), QSize(140, 23), F, F);
     row("label_5", "QLabel", "frameBottom", QSize(55, 23), QSize(55, 23), F, Mn);
-    row("cboxAQuality", "QComboBox", "frameBottom", QSize(120, 23), QSize(120, 23), F, F);
+    row("cboxAQuality", "QComboBox", "frameBottom", QSize(84, 23), QSize(84, 23), F, F);
     row("label_4", "QLabel", "frameBottom", QSize(55, 23), QSize(55, 23), Mn, F);
     row("editOutputDir", "QLineEdit", "frameBottom", QSize(330, 23), QSize(MAX, 23), Mn, F);
     row("btnOutputDir", "QPushButton", "frameBottom", QSize(25, 22), QSize(25, 22), F, F);
@@ -178,7 +179,7 @@ void TestMainWindowFrame::layouts_data()
     row("horizontalLayout_5", 10, QMargins(0, 3, 0, 3), {"verticalLayout_4", "verticalLayout_7"});
     row("verticalLayout_4", 9, QMargins(5, 0, 0, 0), {"horizontalLayout", "horizontalLayout_3", "horizontalLayout_4"});
     row("horizontalLayout", 3, zero, {"label", "cboxVContainer", "btnQualitySettings"});
-    row("horizontalLayout_3", 3, zero, {"label_2", "cboxVQuality", "<spacer>", "label_5", "cboxAQuality", "<spacer>"});
+    row("horizontalLayout_3", 3, zero, {"label_2", "cboxVQuality", "labelCustomised", "<spacer>", "label_5", "cboxAQuality", "<spacer>"});
     row("horizontalLayout_4", 3, zero, {"label_4", "editOutputDir", "btnOutputDir", "btnOutputDir2"});
     row("verticalLayout_7", 9, zero, {"hl_runOptions", "btnConvertStart"});
     row("hl_runOptions", 3, zero, {"applyAll", "labelEndAction", "cboxEndAction"});

@@ -14,6 +14,7 @@
 #include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -371,6 +372,77 @@ private:
         QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.size(), 3, processWaitMs);
         QCOMPARE(answerer.texts.at(2), QStringLiteral("转码任务完成！\n成功： 1 个\n取消： 2 个\n"));
     }
+    // A running batch of real clips after a size was chosen in the settings
+    // dialog for all: each row gives its length and what it becomes, whole,
+    // the bar names the size beside the quality, and each level says what
+    // it sets.
+    void checkRunningTargets(const QString &suffix)
+    {
+        const FreshSavedList ownList;
+        MainWindow window;
+        DialogAnswerer answerer;
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QString out = work.filePath(QStringLiteral("targets-out"));
+        QDir().mkpath(out);
+        outputDir = out.toUtf8();
+        window.findChild<ConversionQueue *>()->setParallelJobs(2);
+        const QString sunset = work.filePath(QStringLiteral("海边日落.mp4"));
+        const QString upright = work.filePath(QStringLiteral("手机竖拍.mp4"));
+        const QString meeting = work.filePath(QStringLiteral("会议记录 第二部分.mkv"));
+        QVERIFY(makeTestClip(sunset, 8) && makeTurnedClip(upright, 3) && makeTestClip(meeting, 5));
+        const QByteArray busy = writeFakeTranscoder(
+            work.path(), QStringLiteral("busy"),
+            "printf '  Duration: 00:00:10.00, start: 0.000000\\n'\n"
+            "printf 'frame=1 time=00:00:04.00 bitrate=1\\r'\nexec sleep 60\n");
+        for (const QString &path : {sunset, upright, meeting}) {
+            QVERIFY(window.addInputFile(path.toUtf8()) == ResultOk);
+            rowItem(window, listOf(window)->count() - 1)->setTranscoderProgram(busy);
+        }
+        window.setMainState(MainWindow::MainStateReady);
+
+        QCOMPARE(window.findChild<QComboBox *>(QStringLiteral("cboxVQuality"))->itemData(1, Qt::ToolTipRole),
+                 QVariant(QStringLiteral("CRF 24（H.264/H.265），其他编码 512 kb/s，最高 18 帧/秒")));
+        QTimer::singleShot(50, &window, [] {
+            auto *dialog = qobject_cast<CDlgAVSettings *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            dialog->findChild<QComboBox *>(QStringLiteral("cboxR"))->setCurrentText(QStringLiteral("1280x720"));
+            dialog->findChild<QPushButton *>(QStringLiteral("btnOk"))->click();
+        });
+        buttonOf(window, "btnQualitySettings")->click();
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("labelCustomised"))->text(),
+                 QStringLiteral("（已自定义：1280x720）"));
+
+        const auto target = [&window](int row) {
+            return rowItem(window, row)->findChild<QLabel *>(QStringLiteral("target"));
+        };
+        // 320x240 bars and a quarter-turned 320x240 clip, in a 1280x720 box.
+        const QStringList expected{QStringLiteral("0:08 → MP4 · H.264 960x720 18 帧/秒 · AAC"),
+                                   QStringLiteral("0:03 → MP4 · H.264 540x720 18 帧/秒 · AAC"),
+                                   QStringLiteral("0:05 → MP4 · H.264 960x720 18 帧/秒 · AAC")};
+        for (int row = 0; row < expected.size(); ++row)
+            QTRY_COMPARE_WITH_TIMEOUT(target(row)->text(), expected.at(row), 30000);
+
+        buttonOf(window, "btnConvertStart")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(rowItem(window, 0)->findChild<QProgressBar *>()->value() > 0
+                                     && rowItem(window, 1)->findChild<QProgressBar *>()->value() > 0,
+                                 30000);
+        auto *line = window.findChild<QLabel *>(QStringLiteral("labelBatchProgress"));
+        QTRY_VERIFY_WITH_TIMEOUT(!line->text().startsWith(QStringLiteral("总进度 0%")), 30000);
+        QTest::qWait(200);
+        grab(&window, QStringLiteral("main-targets") + suffix);
+        QVERIFY2(cutTexts(&window).isEmpty(), qPrintable(cutTexts(&window).join(QLatin1String("; "))));
+        for (int row = 0; row < expected.size(); ++row)
+            QCOMPARE(target(row)->text(), target(row)->toolTip());
+        // Each row's target starts at the same place, right of the size.
+        const auto left = [&window](int row, const char *name) {
+            return rowItem(window, row)->findChild<QLabel *>(QLatin1String(name))->mapTo(&window, QPoint()).x();
+        };
+        QVERIFY(left(0, "target") > left(0, "filesize") && left(2, "target") == left(0, "target"));
+
+        answerer.answers << true << true;
+        buttonOf(window, "btnConvertStart")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(answerer.texts.size(), 2, 30000);
+    }
     // The context menu a right click on `widget` opens.
     static QMenu *rightClick(QWidget *widget)
     {
@@ -527,6 +599,7 @@ private slots:
         checkPreviewFills(window, suffix);
         checkPausedRun(suffix);
         checkRowsAndMenu(suffix);
+        checkRunningTargets(suffix);
     }
 
     void playerPlaying()
