@@ -39,6 +39,9 @@ struct RunReport
     // Source path and what of it the result could not keep, of each file
     // done ("未保留字幕：.avi 不能保存可切换字幕，可在设置中选择烧录").
     QList<QPair<QByteArray, QByteArray>> notKept;
+    // Source path and the streams of it copied rather than encoded, of each
+    // file done ("视频直接复制，未重新编码").
+    QList<QPair<QByteArray, QByteArray>> copied;
 };
 
 // The input list as a batch: the jobs in list order, and the run that
@@ -185,5 +188,8 @@ private:
     QHash<QByteArray, MediaInfo> records;
     int pendingLengths = 0;
     BatchEstimate estimate;
+    // A job of the kind started since the last sample.
+    bool encodedSinceSample = false;
+    bool copiedSinceSample = false;
     QTimer *sampler;
 };
