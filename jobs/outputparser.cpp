@@ -366,7 +366,9 @@ void OutputParser::findReasons(const QList<QByteArray> &generalLines,
         streamCopied = streamCopied || (line.startsWith("  Stream #") && line.endsWith("(copy)"));
         durationEstimated = durationEstimated || line.contains(durationGuessed);
     }
-    if (headerRefused && streamCopied)
+    // Unless a line before it said why ("Codec mpeg4 is not supported in the
+    // official FLV" while the sound is copied).
+    if (headerRefused && streamCopied && reasons.isEmpty())
         addReason(copiedStreamRefused);
 }
 

@@ -349,9 +349,10 @@ void TranscodeJob::finishJob(bool done)
     const bool kept = done && keepOutput();
     if (!kept)
         removePartial();
-    // The row tells why the file took an encode's time.
-    if (command.copyRefused)
-        (kept ? parser.warningText : parser.errorText).prepend(copyRetried + '\n');
+    // The row tells why the file took an encode's time; a failed encode
+    // has its own reasons.
+    if (kept && command.copyRefused)
+        parser.warningText.prepend(copyRetried + '\n');
     if (kept)
         setProgress(100);
     setState(kept ? ConvertDone : ConvertError);

@@ -131,7 +131,8 @@ int audioVerdict(const MediaStream &audio, const AVSettings &s)
     if (s.container == flvContainer && audio.sampleRate != 44100 && audio.sampleRate != 22050
         && audio.sampleRate != 11025)
         return CopySampleRate;
-    if (!within(audio.sampleRate, s.sampleRate))
+    // An encode gives the rate chosen, higher or lower.
+    if (s.sampleRate >= 0 && audio.sampleRate != s.sampleRate)
         return CopySampleRate;
     // The MP3 and WMA encoders mix down to two channels.
     if ((audio.codec == "mp3" || audio.codec == "wmav2") && !within(audio.channels, 2))

@@ -105,7 +105,7 @@ void TestCopiedStreams::conversion_data()
     QTest::newRow("a turned clip into .avi is encoded upright")
         << "phone.mp4" << makeAVSettings(2, 3, 3) << false << false << false << QByteArray();
     QTest::newRow("60 fps over 高质量's 30 is encoded")
-        << "sixty.mp4" << makeAVSettings(0, 2, 2) << false << false << true << QByteArray();
+        << "sixty.mp4" << makeAVSettings(0, 2, 3) << false << false << true << QByteArray();
     QTest::newRow("a copy the container refuses is encoded on the second try")
         << "film.mkv" << mp4 << true << false << false << QByteArray("直接复制失败，已重新编码\n");
 }

@@ -457,6 +457,8 @@ void TestTranscodeCommand::copyDecision_data()
     QTest::newRow("AAC at 48 kHz into .flv") << with(aac, [](MediaStream &s) { s.sampleRate = 48000; }) << chosen(1, 2, 0) << false << CopySampleRate;
     QTest::newRow("AAC at 48 kHz, 44100 chosen") << with(aac, [](MediaStream &s) { s.sampleRate = 48000; }) << makeAVSettings(0, 3, 1)
                                                  << false << CopySampleRate;
+    QTest::newRow("AAC at 22.05 kHz, 44100 chosen") << with(aac, [](MediaStream &s) { s.sampleRate = 22050; })
+                                                    << makeAVSettings(0, 3, 1) << false << CopySampleRate;
     QTest::newRow("AAC at 128k, 128k chosen") << aac << makeAVSettings(0, 3, 1) << false << CopyFits;
     QTest::newRow("AAC at 192k, 128k chosen") << with(aac, [](MediaStream &s) { s.bitRate = 192000; }) << makeAVSettings(0, 3, 1)
                                               << false << CopyBitRate;
