@@ -54,6 +54,14 @@ int ConversionQueue::capacity() const
     return parallel > 0 ? parallel : automaticJobs(QThread::idealThreadCount());
 }
 
+// A job whose result is read back runs no transcoder: the next one starts
+// beside it. A copy's read-back takes about as long as the copy.
+int ConversionQueue::transcoding() const
+{
+    return int(std::count_if(converting.cbegin(), converting.cend(),
+                             [](const TranscodeJob *job) { return !job->isReadingBack(); }));
+}
+
 // ------------------------------------------------------------------- list
 
 void ConversionQueue::append(TranscodeJob *job)
@@ -61,6 +69,7 @@ void ConversionQueue::append(TranscodeJob *job)
     jobs.append(job);
     jobsByPath.insert(job->inputPath(), job);
     connect(job, &TranscodeJob::finished, this, &ConversionQueue::jobFinished);
+    connect(job, &TranscodeJob::readingBack, this, &ConversionQueue::jobReadingBack);
     connect(job, &TranscodeJob::keeping, this, &ConversionQueue::jobKeepingOutput);
     const auto record = records.constFind(job->inputPath());
     if (record != records.constEnd()) {
@@ -205,7 +214,7 @@ void ConversionQueue::startMore()
 {
     if (!running)
         return;
-    while (!paused && converting.size() < capacity()) {
+    while (!paused && transcoding() < capacity()) {
         TranscodeJob *next = nextMember();
         if (!next)
             break;
@@ -376,6 +385,11 @@ void ConversionQueue::finish(int reason)
 void ConversionQueue::jobKeepingOutput(const QByteArray &outputPath)
 {
     emit jobKeeping(qobject_cast<TranscodeJob *>(sender()), outputPath);
+}
+
+void ConversionQueue::jobReadingBack()
+{
+    startMore();
 }
 
 void ConversionQueue::jobFinished()

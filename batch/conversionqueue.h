@@ -139,6 +139,7 @@ signals:
 
 private slots:
     void jobFinished();
+    void jobReadingBack();
     void jobKeepingOutput(const QByteArray &outputPath);
     void sample();
     void recordsKnown(const QList<QPair<QByteArray, MediaInfo>> &known);
@@ -149,6 +150,7 @@ private:
     int startOne(TranscodeJob *job);
     TranscodeJob *nextMember();
     int capacity() const;
+    int transcoding() const;
     // `next` may be null: the folder as the converting jobs need it.
     OutputFolder::Problem checkFolder(const TranscodeJob *next);
     qint64 roomFor(const TranscodeJob *job) const;

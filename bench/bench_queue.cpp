@@ -649,8 +649,10 @@ int compareCopies(const QString &outDir, int rounds, int today, const QStringLis
         std::printf("  target: ratio <= %.2f: %s\n", targets.ratio, verdict(ratio, targets.ratio));
     std::printf("summary of the last run: %s\n", qPrintable(last.summary));
 
-    // An encode of these files takes minutes each: one run of a few.
+    // An encode of these files takes a minute or more each: one run of a few.
     const QStringList few = clips.mid(0, today);
+    if (few.isEmpty())
+        return 0;
     const double before = runQueue(few, false, {}, atDefault(false)).seconds;
     std::vector<double> nows;
     for (int round = 0; round < rounds; ++round)

@@ -15,7 +15,7 @@
 #            named from the source's record
 #   copy     10 H.264 + AAC clips of 60 s at 1080p in .mkv to .mp4 at 默认
 #            through the window, what fits copied, against a plain loop of
-#            ffmpeg -c copy; and one of them encoded as before against copied
+#            ffmpeg -c copy; and two of them encoded as before against copied
 #   nocopy   6 clips of 10 s at 640x360 in 4:4:4, which nothing copies, at
 #            默认 through the window with copying allowed and not
 #   noisy    the same as batch for one damaged clip that floods ffmpeg's output
@@ -123,7 +123,7 @@ copy() {
         -f lavfi -i "sine=frequency=440:duration=60" \
         -c:v libx264 -preset ultrafast -c:a aac -shortest "$work/copy/clip01.mkv"
     for i in $(seq -w 2 10); do cp "$work/copy/clip01.mkv" "$work/copy/clip$i.mkv"; done
-    "$bin/bench_queue" copy --target 1.5 "$work/out" 5 1 "$work"/copy/clip*.mkv 2>/dev/null
+    "$bin/bench_queue" copy --target 1.5 "$work/out" 5 2 "$work"/copy/clip*.mkv 2>/dev/null
 }
 
 nocopy() {

@@ -1,7 +1,6 @@
 #include "outputreadback.h"
 
 #include <algorithm>
-#include <limits>
 
 #include <QList>
 #include <QSocketNotifier>
@@ -17,6 +16,10 @@ constexpr int maxReadsPerWake = 16;
 // A packet's or a stream's line is well under 200 bytes; a longer piece
 // without a line end is no line of ffprobe's compact report.
 constexpr int maxLine = 4096;
+// lengthsDisagree's share, and room for a seek that lands on the key frame
+// before it (x264 puts one at least every 10 s).
+constexpr double lengthTolerance = 0.05;
+constexpr double seekMarginSeconds = 20;
 // An ffprobe that closed its output is looked for this often, a little less
 // often the longer it lingers.
 constexpr int firstExitCheckMs = 1;
@@ -47,17 +50,24 @@ bool OutputReadBack::start(const QByteArray &path, double expectedSeconds, int a
     cancel();
     // Only the report on the pipe: ffprobe's own complaints would break it,
     // and its exit status says whether it could read the file at all. The
-    // packets come first, one line each, then the streams.
-    const QList<QByteArray> arguments{
-        "ffprobe", "-v", "quiet", "-of", "compact", "-show_entries",
-        "packet=stream_index,pts_time,duration_time:stream=index,codec_name,codec_type:"
-        "stream_disposition=attached_pic",
-        "-i", path};
+    // packets come first, one line each, then the streams and the file's
+    // start. Only the packets from a little before the shortest length that
+    // still agrees are listed: a stream that ends earlier disagrees anyway,
+    // and a film is not read twice over.
+    QList<QByteArray> arguments{"ffprobe", "-v", "quiet", "-of", "compact", "-show_entries",
+                                "stream=index,codec_name,codec_type:stream_disposition=attached_pic:"
+                                "format=start_time"};
+    if (expectedSeconds >= 0) {
+        arguments[6].prepend("packet=stream_index,pts_time,duration_time:");
+        const double from = std::max(0.0, expectedSeconds * (1 - lengthTolerance) - seekMarginSeconds);
+        arguments << "-read_intervals" << QByteArray::number(from, 'f', 3) + '%';
+    }
+    arguments << "-i" << path;
     if (process.start(arguments) != ResultOk)
         return false;
     pending.clear();
     streams.clear();
-    firstPacket = std::numeric_limits<double>::infinity();
+    clockStart = 0;
     expected = expectedSeconds;
     expectedAudio = audioTracks;
     expectedSubtitles = subtitleTracks;
@@ -123,7 +133,8 @@ void OutputReadBack::readLine(const QByteArray &line)
         StreamSeen &stream = streams[field(fields, "stream_index").toInt()];
         stream.end = stream.packets ? std::max(stream.end, pts + duration) : pts + duration;
         stream.packets = true;
-        firstPacket = std::min(firstPacket, pts);
+    } else if (section == "format") {
+        clockStart = field(fields, "start_time").toDouble();
     } else if (section == "stream") {
         StreamSeen &stream = streams[field(fields, "index").toInt()];
         stream.listed = true;
@@ -160,7 +171,7 @@ bool OutputReadBack::readable() const
         // Each picture and track must last the film: a header may declare
         // the length while the packets run on, or the other way round.
         const bool timed = (stream.type == "video" && !stream.cover) || stream.type == "audio";
-        if (timed && expected >= 0 && (!stream.packets || lengthsDisagree(stream.end - firstPacket, expected)))
+        if (timed && expected >= 0 && (!stream.packets || lengthsDisagree(stream.end - clockStart, expected)))
             return false;
     }
     if (listed == 0)

@@ -70,8 +70,8 @@ private:
     // The end of a line that the next read completes.
     QByteArray pending;
     QHash<int, StreamSeen> streams;
-    // The earliest packet of the file, where a player's clock starts.
-    double firstPacket = 0;
+    // Where a player's clock starts.
+    double clockStart = 0;
     double expected = -1;
     int expectedAudio = -1;
     int expectedSubtitles = -1;

@@ -27,7 +27,7 @@ constexpr int lastExitCheckMs = 100;
 // The longest file name Linux file systems take, in bytes.
 constexpr int maxNameBytes = 255;
 
-const QByteArray copyRetried = "直接复制失败，已重新编码";
+const char copyRetried[] = "直接复制失败，已重新编码\n";
 
 QByteArray missingProgramText()
 {
@@ -132,7 +132,6 @@ int TranscodeJob::start(const QByteArray &outputPath)
 
 int TranscodeJob::launch(const QByteArray &outputPath)
 {
-
     const QByteArray previousTarget = targetPath;
     const QByteArray previousPartial = command.outputPath;
     targetPath = outputPath;
@@ -310,8 +309,10 @@ void TranscodeJob::endJob()
     const bool clean = ran && process.exitedCleanly();
     const bool done = parser.verdict(clean, clean && partialWritten());
     // Without ffprobe the verdict stands as ffmpeg's output gives it.
-    if (done && copiesAStream() && startReadBack())
+    if (done && copiesAStream() && startReadBack()) {
+        emit readingBack();
         return;
+    }
     if (!done && encodeInstead())
         return;
     finishJob(done);
@@ -352,7 +353,7 @@ void TranscodeJob::finishJob(bool done)
     // The row tells why the file took an encode's time; a failed encode
     // has its own reasons.
     if (kept && command.copyRefused)
-        parser.warningText.prepend(copyRetried + '\n');
+        parser.warningText.prepend(copyRetried);
     if (kept)
         setProgress(100);
     setState(kept ? ConvertDone : ConvertError);

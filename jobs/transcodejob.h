@@ -72,6 +72,9 @@ public:
     void pause();
     void resume();
     bool isPaused() const { return paused; }
+    // The transcoder has ended and its result is read back (see
+    // OutputReadBack): the job is still converting, but runs no transcoder.
+    bool isReadingBack() const { return readBack->isRunning(); }
 
     int state() const { return currentState; }
     // Changes take effect at the next start.
@@ -138,6 +141,8 @@ signals:
     void pausedChanged(bool paused);
     // The settings or the source's record changed, and so may plan().
     void planChanged();
+    // The transcoder has ended and its result is being read back.
+    void readingBack();
     // The job has ended by itself, done or in error; never on a stop or a
     // failed start. state() and errorText() tell which.
     void finished();
