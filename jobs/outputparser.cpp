@@ -195,6 +195,7 @@ void OutputParser::reset(const QByteArray &inputPath, const QByteArray &outputPa
     metadataIndent = -1;
     headerRefused = false;
     streamCopied = false;
+    copyNamed = false;
     durationEstimated = false;
 }
 
@@ -349,6 +350,8 @@ void OutputParser::findReasons(const QList<QByteArray> &generalLines,
                 addReason(row.message);
                 if (row.message == diskFull)
                     outOfSpace = true;
+                if (row.message == copiedStreamRefused)
+                    copyNamed = true;
                 return;
             }
         }
@@ -366,10 +369,17 @@ void OutputParser::findReasons(const QList<QByteArray> &generalLines,
         streamCopied = streamCopied || (line.startsWith("  Stream #") && line.endsWith("(copy)"));
         durationEstimated = durationEstimated || line.contains(durationGuessed);
     }
-    // Unless a line before it said why ("Codec mpeg4 is not supported in the
-    // official FLV" while the sound is copied).
-    if (headerRefused && streamCopied && reasons.isEmpty())
+    // A refused header is the copy's fault unless a line said why ("Codec
+    // mpeg4 is not supported in the official FLV" while the sound is
+    // copied). Either may come first, in any read, and the reasons found
+    // are the same however the reads cut the output.
+    if (!headerRefused || !streamCopied)
+        return;
+    const QByteArray copyLine = QByteArray(copiedStreamRefused) + '\n';
+    if (reasons.isEmpty() || reasons == copyLine)
         addReason(copiedStreamRefused);
+    else if (!copyNamed)
+        reasons.replace(copyLine, QByteArray());
 }
 
 bool OutputParser::laterPositionSeen(const char *text)

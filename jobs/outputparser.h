@@ -104,5 +104,7 @@ private:
     // container cannot hold it. ffmpeg may print either first.
     bool headerRefused = false;
     bool streamCopied = false;
+    // A line of ffmpeg's named the copy as the cause by itself.
+    bool copyNamed = false;
     bool durationEstimated = false;
 };
