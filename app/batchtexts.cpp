@@ -45,6 +45,8 @@ QString runSummaryText(const RunReport &report)
         text += QStringLiteral("提示： %1 个\n").arg(report.warned.size()) + fileLines(report.warned);
     if (!report.notKept.isEmpty())
         text += QStringLiteral("未全部保留： %1 个\n").arg(report.notKept.size()) + fileLines(report.notKept);
+    if (!report.copied.isEmpty())
+        text += QStringLiteral("直接复制： %1 个\n").arg(report.copied.size()) + fileLines(report.copied);
     return text;
 }
 

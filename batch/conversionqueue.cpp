@@ -54,6 +54,14 @@ int ConversionQueue::capacity() const
     return parallel > 0 ? parallel : automaticJobs(QThread::idealThreadCount());
 }
 
+// A job whose result is read back runs no transcoder: the next one starts
+// beside it. A copy's read-back takes about as long as the copy.
+int ConversionQueue::transcoding() const
+{
+    return int(std::count_if(converting.cbegin(), converting.cend(),
+                             [](const TranscodeJob *job) { return !job->isReadingBack(); }));
+}
+
 // ------------------------------------------------------------------- list
 
 void ConversionQueue::append(TranscodeJob *job)
@@ -61,6 +69,7 @@ void ConversionQueue::append(TranscodeJob *job)
     jobs.append(job);
     jobsByPath.insert(job->inputPath(), job);
     connect(job, &TranscodeJob::finished, this, &ConversionQueue::jobFinished);
+    connect(job, &TranscodeJob::readingBack, this, &ConversionQueue::jobReadingBack);
     connect(job, &TranscodeJob::keeping, this, &ConversionQueue::jobKeepingOutput);
     const auto record = records.constFind(job->inputPath());
     if (record != records.constEnd()) {
@@ -190,6 +199,7 @@ int ConversionQueue::startOne(TranscodeJob *job)
     targets.insert(job, target);
     converting.insert(job);
     started.insert(job);
+    (job->encodesPicture() ? encodedSinceSample : copiedSinceSample) = true;
     return ResultOk;
 }
 
@@ -204,7 +214,7 @@ void ConversionQueue::startMore()
 {
     if (!running)
         return;
-    while (!paused && converting.size() < capacity()) {
+    while (!paused && transcoding() < capacity()) {
         TranscodeJob *next = nextMember();
         if (!next)
             break;
@@ -333,6 +343,8 @@ void ConversionQueue::finish(int reason)
     running = false;
     paused = false;
     sampler->stop();
+    encodedSinceSample = false;
+    copiedSinceSample = false;
     reserved.clear();
     targets.clear();
     converting.clear();
@@ -351,10 +363,13 @@ void ConversionQueue::finish(int reason)
             ++lastReport.succeeded;
             if (!job->warningText().isEmpty())
                 lastReport.warned.append(qMakePair(job->inputPath(), job->warningText()));
-            const QStringList losses = job->plan().losses;
-            if (!losses.isEmpty())
+            const StreamPlan plan = job->plan();
+            if (!plan.losses.isEmpty())
                 lastReport.notKept.append(
-                    qMakePair(job->inputPath(), losses.join('\n').toUtf8() + '\n'));
+                    qMakePair(job->inputPath(), plan.losses.join('\n').toUtf8() + '\n'));
+            if (!plan.copied.isEmpty())
+                lastReport.copied.append(
+                    qMakePair(job->inputPath(), plan.copied.join('\n').toUtf8() + '\n'));
         } else {
             lastReport.failed.append(qMakePair(job->inputPath(), job->errorText()));
         }
@@ -370,6 +385,11 @@ void ConversionQueue::finish(int reason)
 void ConversionQueue::jobKeepingOutput(const QByteArray &outputPath)
 {
     emit jobKeeping(qobject_cast<TranscodeJob *>(sender()), outputPath);
+}
+
+void ConversionQueue::jobReadingBack()
+{
+    startMore();
 }
 
 void ConversionQueue::jobFinished()
@@ -464,23 +484,30 @@ void ConversionQueue::sample()
         }
     }
     const double average = knownCount > 0 ? known / knownCount : 1;
-    double total = 0;
-    double done = 0;
+    // Copies and encodes each at their own speed; a kind is at work when
+    // one of its jobs converted at any time since the last sample.
+    BatchWork encodes{0, 0, encodedSinceSample};
+    BatchWork copies{0, 0, copiedSinceSample};
     for (TranscodeJob *job : qAsConst(members)) {
         const double length = duration(job);
         const double weight = length > 0 ? length : average;
+        BatchWork &work = job->encodesPicture() ? encodes : copies;
         // A job cancelled alone weighs what it had converted.
         if (ended.contains(job) && job->state() == ConvertCancelled) {
-            total += weight * job->progress() / 100.0;
-            done += weight * job->progress() / 100.0;
+            work.total += weight * job->progress() / 100.0;
+            work.done += weight * job->progress() / 100.0;
             continue;
         }
-        total += weight;
-        if (ended.contains(job))
-            done += weight;
-        else if (converting.contains(job))
-            done += weight * job->progress() / 100.0;
+        work.total += weight;
+        if (ended.contains(job)) {
+            work.done += weight;
+        } else if (converting.contains(job)) {
+            work.done += weight * job->progress() / 100.0;
+            work.active = true;
+        }
     }
-    estimate.update(total, done, paused ? workedMs : workedMs + clock.elapsed());
+    encodedSinceSample = false;
+    copiedSinceSample = false;
+    estimate.update(encodes, copies, paused ? workedMs : workedMs + clock.elapsed());
     emit progressChanged();
 }

@@ -39,6 +39,9 @@ struct RunReport
     // Source path and what of it the result could not keep, of each file
     // done ("未保留字幕：.avi 不能保存可切换字幕，可在设置中选择烧录").
     QList<QPair<QByteArray, QByteArray>> notKept;
+    // Source path and the streams of it copied rather than encoded, of each
+    // file done ("视频直接复制，未重新编码").
+    QList<QPair<QByteArray, QByteArray>> copied;
 };
 
 // The input list as a batch: the jobs in list order, and the run that
@@ -136,6 +139,7 @@ signals:
 
 private slots:
     void jobFinished();
+    void jobReadingBack();
     void jobKeepingOutput(const QByteArray &outputPath);
     void sample();
     void recordsKnown(const QList<QPair<QByteArray, MediaInfo>> &known);
@@ -146,6 +150,7 @@ private:
     int startOne(TranscodeJob *job);
     TranscodeJob *nextMember();
     int capacity() const;
+    int transcoding() const;
     // `next` may be null: the folder as the converting jobs need it.
     OutputFolder::Problem checkFolder(const TranscodeJob *next);
     qint64 roomFor(const TranscodeJob *job) const;
@@ -185,5 +190,8 @@ private:
     QHash<QByteArray, MediaInfo> records;
     int pendingLengths = 0;
     BatchEstimate estimate;
+    // A job of the kind started since the last sample.
+    bool encodedSinceSample = false;
+    bool copiedSinceSample = false;
     QTimer *sampler;
 };

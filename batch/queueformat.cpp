@@ -67,6 +67,9 @@ QJsonObject rowObject(const QueueRow &row)
     if (row.madeInode != 0)
         object.insert(QStringLiteral("made"), QString::number(row.madeInode));
     insertStreamChoices(object, row.settings);
+    // Written only when off, so a list without it copies as the default does.
+    if (!row.settings.copyIfFits)
+        object.insert(QStringLiteral("copyIfFits"), false);
     return object;
 }
 
@@ -130,6 +133,17 @@ bool readStreamChoices(const QJsonObject &row, AVSettings *s)
     return true;
 }
 
+bool readCopyChoice(const QJsonObject &row, AVSettings *s)
+{
+    const QJsonValue value = row.value(QLatin1String("copyIfFits"));
+    if (value.isUndefined())
+        return true;
+    if (!value.isBool())
+        return false;
+    s->copyIfFits = value.toBool();
+    return true;
+}
+
 bool readRow(const QJsonValue &value, QueueRow *row)
 {
     const QJsonObject object = value.toObject();
@@ -151,7 +165,7 @@ bool readRow(const QJsonValue &value, QueueRow *row)
     return readText(object, "output", &row->outputPath)
            && readText(object, "error", &row->errorText)
            && readText(object, "warning", &row->warningText) && readMade(object, row)
-           && readStreamChoices(object, &row->settings);
+           && readStreamChoices(object, &row->settings) && readCopyChoice(object, &row->settings);
 }
 
 // Usable, Damaged or Newer for a document that should carry `format`.

@@ -16,13 +16,23 @@
 //                                                the vectors as built for a source not read
 //                                                (ffmpeg picks the streams) against those
 //                                                naming every stream, by the plain loop
+//   bench_queue copy [--target RATIO] OUTDIR ROUNDS TODAY CLIP...
+//                                                the clips at 默认 through the window, what
+//                                                fits copied, against a plain loop of
+//                                                ffmpeg -c copy; and the first TODAY clips
+//                                                encoded as before against copied
+//   bench_queue nocopy [--target RATIO] OUTDIR ROUNDS CLIP...
+//                                                clips that cannot be copied at 默认 through
+//                                                the window, copying allowed and not
 //   bench_queue chatty ROUNDS WRITER [MB]        one job whose transcoder floods its output
 //   bench_queue damage FILE.ts
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <functional>
 #include <memory>
 
 #include <fcntl.h>
@@ -224,12 +234,18 @@ void splitGaps(const std::vector<qint64> &ticksNs, qint64 lastEndNs, QueueRun *r
     }
 }
 
+// The window's rows as the user set them before pressing the button.
+using Preparation = std::function<void(MainWindow &)>;
+
 // With probe, a 5 ms timer on the GUI thread records the gaps between its
 // ticks; it costs some CPU, so the timed runs go without it. A program, when
 // given, stands in for ffmpeg in every row.
-QueueRun runQueue(const QStringList &clips, bool probed, const QByteArray &program = {})
+QueueRun runQueue(const QStringList &clips, bool probed, const QByteArray &program = {},
+                  const Preparation &prepare = {})
 {
     MainWindow *window = listedWindow(clips);
+    if (prepare)
+        prepare(*window);
     removeOutputs(argumentVectors(*window));
     for (int row = 0; !program.isEmpty() && row < listOf(*window)->count(); ++row)
         rowItem(*window, row)->setTranscoderProgram(program);
@@ -575,6 +591,114 @@ int chatty(int rounds, const QByteArray &writer, qint64 megabytes)
     return 0;
 }
 
+// Both levels at 默认, chosen in the bar under the list for every row, and
+// "尽量直接复制" on or off in each row, as the settings dialog sets it.
+Preparation atDefault(bool copying)
+{
+    return [copying](MainWindow &window) {
+        window.findChild<QComboBox *>(QStringLiteral("cboxVQuality"))->setCurrentIndex(3);
+        window.findChild<QComboBox *>(QStringLiteral("cboxAQuality"))->setCurrentIndex(3);
+        for (int row = 0; row < listOf(window)->count(); ++row) {
+            AVSettings settings = rowItem(window, row)->settings();
+            settings.copyIfFits = copying;
+            rowItem(window, row)->setSettings(settings);
+        }
+    };
+}
+
+// What a user would type instead: ffmpeg -i CLIP -c copy OUT.mp4, in turn.
+Vectors plainCopies(const QString &outDir, const QStringList &clips)
+{
+    Vectors vectors;
+    for (int i = 0; i < clips.size(); ++i)
+        vectors << QList<QByteArray>{findProgram("ffmpeg"), "-y", "-i", clips.at(i).toUtf8(), "-c", "copy",
+                                     QDir(outDir).filePath(QStringLiteral("plain%1.mp4").arg(i)).toUtf8()};
+    return vectors;
+}
+
+// Copying what fits: the window against the plain loop of copies, rounds
+// alternating which goes first; then the first `today` clips encoded as
+// the window did before against the same clips copied.
+int compareCopies(const QString &outDir, int rounds, int today, const QStringList &clips,
+                  const Targets &targets)
+{
+    std::unique_ptr<QTemporaryDir> home(scratchHome(outDir));
+    const Vectors plain = plainCopies(outDir, clips);
+    std::printf("plain copy: %s\n", optionsOf(plain.first()).constData());
+    runLoop(plain.mid(0, 1));
+    runQueue(clips.mid(0, 1), false, {}, atDefault(true));
+    std::vector<double> loops, queues;
+    for (int round = 0; round < rounds; ++round) {
+        if (round % 2 == 0) {
+            loops.push_back(runLoop(plain));
+            queues.push_back(runQueue(clips, false, {}, atDefault(true)).seconds);
+        } else {
+            queues.push_back(runQueue(clips, false, {}, atDefault(true)).seconds);
+            loops.push_back(runLoop(plain));
+        }
+        std::printf("round %d: plain copies %.2f s, the window %.2f s\n", round + 1, loops.back(), queues.back());
+        std::fflush(stdout);
+    }
+    const QueueRun last = runQueue(clips, false, {}, atDefault(true));
+    const double ratio = median(queues) / median(loops);
+    std::printf("jobs: %d, rounds: %d (medians), %d at once in the window\n", int(clips.size()), rounds,
+                ConversionQueue::automaticJobs(QThread::idealThreadCount()));
+    std::printf("plain loop of copies: %7.2f s\n", median(loops));
+    std::printf("through the window:   %7.2f s   ratio %.3f\n", median(queues), ratio);
+    if (targets.ratio > 0)
+        std::printf("  target: ratio <= %.2f: %s\n", targets.ratio, verdict(ratio, targets.ratio));
+    std::printf("summary of the last run: %s\n", qPrintable(last.summary));
+
+    // An encode of these files takes a minute or more each: one run of a few.
+    const QStringList few = clips.mid(0, today);
+    if (few.isEmpty())
+        return 0;
+    const double before = runQueue(few, false, {}, atDefault(false)).seconds;
+    std::vector<double> nows;
+    for (int round = 0; round < rounds; ++round)
+        nows.push_back(runQueue(few, false, {}, atDefault(true)).seconds);
+    std::printf("the first %d through the window, encoded as before: %.2f s; copied: %.2f s (median of %d): "
+                "%.1f times faster (target >= 20: %s)\n",
+                int(few.size()), before, median(nows), rounds, before / median(nows),
+                before / median(nows) >= 20 ? "met" : "missed");
+    return 0;
+}
+
+// What deciding costs where nothing fits: the same window with copying
+// allowed and not, rounds alternating which goes first, with the
+// children's processor time.
+int compareNoCopies(const QString &outDir, int rounds, const QStringList &clips, const Targets &targets)
+{
+    std::unique_ptr<QTemporaryDir> home(scratchHome(outDir));
+    runQueue(clips.mid(0, 1), false, {}, atDefault(true));
+    std::vector<double> befores, nows, beforeCpus, nowCpus;
+    const auto timed = [&clips](bool copy, std::vector<double> &seconds, std::vector<double> &cpus) {
+        const double cpu = childrenCpuSeconds();
+        seconds.push_back(runQueue(clips, false, {}, atDefault(copy)).seconds);
+        cpus.push_back(childrenCpuSeconds() - cpu);
+    };
+    for (int round = 0; round < rounds; ++round) {
+        if (round % 2 == 0) {
+            timed(false, befores, beforeCpus);
+            timed(true, nows, nowCpus);
+        } else {
+            timed(true, nows, nowCpus);
+            timed(false, befores, beforeCpus);
+        }
+        std::printf("round %d: copying off %.2f s (CPU %.2f s), on %.2f s (CPU %.2f s)\n", round + 1,
+                    befores.back(), beforeCpus.back(), nows.back(), nowCpus.back());
+        std::fflush(stdout);
+    }
+    const double ratio = median(nows) / median(befores);
+    std::printf("jobs: %d, rounds: %d (medians)\n", int(clips.size()), rounds);
+    std::printf("copying off (as before): %7.2f s   CPU %7.2f s\n", median(befores), median(beforeCpus));
+    std::printf("copying on:              %7.2f s   CPU %7.2f s   ratio %.3f, CPU ratio %.3f\n", median(nows),
+                median(nowCpus), ratio, median(nowCpus) / median(beforeCpus));
+    if (targets.ratio > 0)
+        std::printf("  target: ratio <= %.2f: %s\n", targets.ratio, verdict(ratio, targets.ratio));
+    return 0;
+}
+
 int usage()
 {
     std::fprintf(stderr, "usage: bench_queue compare [--target RATIO] [--target-ms MS] OUTDIR ROUNDS CLIP...\n"
@@ -582,6 +706,8 @@ int usage()
                          "       bench_queue estimate OUTDIR CLIP...\n"
                          "       bench_queue vectors [--target RATIO] OUTDIR ROUNDS CLIP...\n"
                          "       bench_queue maps [--target RATIO] OUTDIR ROUNDS CLIP...\n"
+                         "       bench_queue copy [--target RATIO] OUTDIR ROUNDS TODAY CLIP...\n"
+                         "       bench_queue nocopy [--target RATIO] OUTDIR ROUNDS CLIP...\n"
                          "       bench_queue chatty ROUNDS WRITER [MB]\n"
                          "       bench_queue damage FILE.ts\n");
     return 2;
@@ -627,6 +753,15 @@ int main(int argc, char *argv[])
         return parallel(absolute(args.mid(0, 1)).first(), args.at(1).toInt(), absolute(args.mid(2)));
     if (mode == QLatin1String("estimate") && args.size() >= 2)
         return estimate(absolute(args.mid(0, 1)).first(), absolute(args.mid(1)));
+    if (mode == QLatin1String("copy") || mode == QLatin1String("nocopy")) {
+        const Targets targets = takeTargets(args);
+        const bool copy = mode == QLatin1String("copy");
+        if (args.size() < (copy ? 4 : 3))
+            return usage();
+        const QString out = absolute(args.mid(0, 1)).first();
+        return copy ? compareCopies(out, args.at(1).toInt(), args.at(2).toInt(), absolute(args.mid(3)), targets)
+                    : compareNoCopies(out, args.at(1).toInt(), absolute(args.mid(2)), targets);
+    }
     if (mode != QLatin1String("compare") && mode != QLatin1String("vectors") && mode != QLatin1String("maps"))
         return usage();
     const Targets targets = takeTargets(args);

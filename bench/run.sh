@@ -13,6 +13,11 @@
 #            the filters that make every file play against today's
 #   maps     the same, ffmpeg's own choice of streams against every stream
 #            named from the source's record
+#   copy     10 H.264 + AAC clips of 60 s at 1080p in .mkv to .mp4 at 默认
+#            through the window, what fits copied, against a plain loop of
+#            ffmpeg -c copy; and two of them encoded as before against copied
+#   nocopy   6 clips of 10 s at 640x360 in 4:4:4 with MP3, of which nothing is copied, at
+#            默认 through the window with copying allowed and not
 #   noisy    the same as batch for one damaged clip that floods ffmpeg's output
 #   chatty   one job whose stand-in transcoder writes 100 MB of lines
 #   scale    1,000 and 5,000 files listed and cleared: time and resident
@@ -20,7 +25,7 @@
 #   records  5,000 files listed while what they hold is read behind the list
 #   startup  process start to the first painted window, cold and warm
 #   store    the saved list of 5,000 rows: load, a change, a job's end
-# Usage: bench/run.sh [batch|short|medium|parallel|estimate|vectors|maps|noisy|chatty|scale|records|startup|store|all]
+# Usage: bench/run.sh [batch|short|medium|parallel|estimate|vectors|maps|copy|nocopy|noisy|chatty|scale|records|startup|store|all]
 # (default all).
 # BUILD_DIR overrides the build tree (default build-bench-release).
 set -euo pipefail
@@ -111,6 +116,28 @@ maps() {
     "$bin/bench_queue" maps --target 1.02 "$work/out" 7 "$work"/short/clip*.mkv 2>/dev/null
 }
 
+copy() {
+    echo "== copy: 10 clips of 60 s at 1920x1080 (H.264 ultrafast + AAC in .mkv) to .mp4 at 默认"
+    mkdir -p "$work/copy" "$work/out"
+    ffmpeg -v error -y -f lavfi -i "testsrc2=duration=60:size=1920x1080:rate=25" \
+        -f lavfi -i "sine=frequency=440:duration=60" \
+        -c:v libx264 -preset ultrafast -c:a aac -shortest "$work/copy/clip01.mkv"
+    for i in $(seq -w 2 10); do cp "$work/copy/clip01.mkv" "$work/copy/clip$i.mkv"; done
+    "$bin/bench_queue" copy --target 1.5 "$work/out" 5 2 "$work"/copy/clip*.mkv 2>/dev/null
+}
+
+nocopy() {
+    # MP3 sound, so that AAC encodes it as well: nothing is copied.
+    echo "== nocopy: 6 clips of 10 s at 640x360 in 4:4:4 (H.264 ultrafast + MP3 in .mkv) to .mp4 at 默认"
+    mkdir -p "$work/full" "$work/out"
+    for i in 1 2 3 4 5 6; do
+        ffmpeg -v error -y -f lavfi -i "testsrc2=duration=10:size=640x360:rate=25" \
+            -f lavfi -i "sine=frequency=440:duration=10" -pix_fmt yuv444p \
+            -c:v libx264 -preset ultrafast -c:a libmp3lame -shortest "$work/full/clip$i.mkv"
+    done
+    "$bin/bench_queue" nocopy --target 1.02 "$work/out" 5 "$work"/full/clip*.mkv 2>/dev/null
+}
+
 chatty() {
     echo "== chatty: one job whose transcoder writes 100 MB in lines of 200 bytes"
     "$bin/bench_queue" chatty 5 "$bin/chatty_writer" 100 2>/dev/null
@@ -158,8 +185,8 @@ store() {
 }
 
 case "$what" in
-    all) batch; short; medium; parallel; estimate; vectors; maps; noisy; chatty; scale; startup; store ;;
-    batch | short | medium | parallel | estimate | vectors | maps | noisy | chatty | scale | records | startup | store) "$what" ;;
-    *) echo "usage: $0 [batch|short|medium|parallel|estimate|vectors|maps|noisy|chatty|scale|records|startup|store|all]" >&2
+    all) batch; short; medium; parallel; estimate; vectors; maps; copy; nocopy; noisy; chatty; scale; startup; store ;;
+    batch | short | medium | parallel | estimate | vectors | maps | copy | nocopy | noisy | chatty | scale | records | startup | store) "$what" ;;
+    *) echo "usage: $0 [batch|short|medium|parallel|estimate|vectors|maps|copy|nocopy|noisy|chatty|scale|records|startup|store|all]" >&2
        exit 2 ;;
 esac

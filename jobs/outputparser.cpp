@@ -8,6 +8,13 @@
 namespace {
 
 const char diskFull[] = "输出目录磁盘空间不足！";
+const char pathMissing[] = "文件或文件夹不存在！";
+const char folderMissing[] = "输出文件夹不存在！";
+const char accessDenied[] = "没有访问权限！";
+const char folderDenied[] = "输出文件夹没有写入权限！";
+const char nameTooLong[] = "文件名太长！";
+const char outputNameTooLong[] = "输出文件名太长！";
+const char sameAsSource[] = "输出文件与源文件相同！";
 const char copiedStreamRefused[] = "输出格式无法容纳复制的音视频流，请选择其他编码！";
 const char sizeRefused[] = "所选视频编码不接受源文件的画面尺寸（宽和高须为偶数），请选择其他分辨率！";
 const char unrecognisedInput[] = "未识别的输入文件格式！";
@@ -29,7 +36,7 @@ const char decodeError[] = "Error while decoding stream";
 // converter's oldest messages, the others what ffmpeg 5.1 prints for the
 // failures users meet.
 const ErrorRow errorTable[] = {
-    {"No such file or directory", "文件或文件夹不存在！"},
+    {"No such file or directory", pathMissing},
     {"Invalid data found when processing input", unrecognisedInput, decodeError},
     {"Error opening filters", "过滤器内部错误！"},
     {"frame decoding failed:", damagedFrame},
@@ -37,14 +44,14 @@ const ErrorRow errorTable[] = {
     // else ("Error number -16976906 occurred").
     {decodeError, damagedFrame},
     {"No space left on device", diskFull},
-    {"Permission denied", "没有访问权限！"},
-    {"File name too long", "文件名太长！"},
+    {"Permission denied", accessDenied},
+    {"File name too long", nameTooLong},
     {"is not supported in the official FLV", "FLV 格式不支持所选的视频编码！"},
     {"FLV does not support sample rate", "FLV 格式不支持所选的音频采样率！"},
     {"Could not find tag for codec", copiedStreamRefused},
     // H.264 copied out of .mkv into .avi: the writer wants start codes.
     {"H.264 bitstream malformed, no startcode found", copiedStreamRefused},
-    {"cannot edit existing files in-place", "输出文件与源文件相同！"},
+    {"cannot edit existing files in-place", sameAsSource},
     // "Output file #0 does not contain any stream": nothing to map.
     {"does not contain any stream", "源文件中没有可转换的音视频流！"},
     // An odd picture size: libx264 ("height not divisible by 2 (160x121)"),
@@ -58,9 +65,9 @@ const ErrorRow errorTable[] = {
 
 // Lines about the output: what ffmpeg could not do with the file it writes.
 const ErrorRow outputTable[] = {
-    {"No such file or directory", "输出文件夹不存在！"},
-    {"Permission denied", "输出文件夹没有写入权限！"},
-    {"File name too long", "输出文件名太长！"},
+    {"No such file or directory", folderMissing},
+    {"Permission denied", folderDenied},
+    {"File name too long", outputNameTooLong},
     {"No space left on device", diskFull},
 };
 
@@ -78,6 +85,12 @@ const char streamNotInitialised[] = "Error initializing output stream";
 const char headerNotWritten[] = "Could not write header for output file";
 // "[mp3 @ 0x..] Estimating duration from bitrate, this may be inaccurate".
 const char durationGuessed[] = "Estimating duration from bitrate";
+
+// What no other command avoids; the job finds the first two itself too.
+const char *const surroundingReasons[] = {
+    folderMissing, outputNameTooLong, pathMissing, accessDenied, folderDenied, nameTooLong,
+    diskFull,      sameAsSource,
+};
 
 const char vagueError[] = "模糊信息";
 const char finalFailure[] = "Conversion failed!";
@@ -182,6 +195,7 @@ void OutputParser::reset(const QByteArray &inputPath, const QByteArray &outputPa
     metadataIndent = -1;
     headerRefused = false;
     streamCopied = false;
+    copyNamed = false;
     durationEstimated = false;
 }
 
@@ -240,6 +254,17 @@ void OutputParser::copiedStreamsUnreadable()
 {
     addReason(copiedStreamRefused);
     verdict(false, false);
+}
+
+bool OutputParser::surroundingsFailed() const
+{
+    for (const QByteArray &reason : reasons.split('\n')) {
+        for (const char *surrounding : surroundingReasons) {
+            if (reason == surrounding)
+                return true;
+        }
+    }
+    return outOfSpace;
 }
 
 double OutputParser::expectedOutputSeconds() const
@@ -325,6 +350,8 @@ void OutputParser::findReasons(const QList<QByteArray> &generalLines,
                 addReason(row.message);
                 if (row.message == diskFull)
                     outOfSpace = true;
+                if (row.message == copiedStreamRefused)
+                    copyNamed = true;
                 return;
             }
         }
@@ -342,8 +369,17 @@ void OutputParser::findReasons(const QList<QByteArray> &generalLines,
         streamCopied = streamCopied || (line.startsWith("  Stream #") && line.endsWith("(copy)"));
         durationEstimated = durationEstimated || line.contains(durationGuessed);
     }
-    if (headerRefused && streamCopied)
+    // A refused header is the copy's fault unless a line said why ("Codec
+    // mpeg4 is not supported in the official FLV" while the sound is
+    // copied). Either may come first, in any read, and the reasons found
+    // are the same however the reads cut the output.
+    if (!headerRefused || !streamCopied)
+        return;
+    const QByteArray copyLine = QByteArray(copiedStreamRefused) + '\n';
+    if (reasons.isEmpty() || reasons == copyLine)
         addReason(copiedStreamRefused);
+    else if (!copyNamed)
+        reasons.replace(copyLine, QByteArray());
 }
 
 bool OutputParser::laterPositionSeen(const char *text)

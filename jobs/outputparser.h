@@ -53,6 +53,11 @@ public:
     // was copied into it. The job then fails with that reason.
     void copiedStreamsUnreadable();
 
+    // The reasons found lie with the files and folders around the job (a
+    // source or folder gone, no room, no permission, a name too long, the
+    // source as the output): any other command would meet them too.
+    bool surroundingsFailed() const;
+
     // How long the output should last: the source's declared length, or the
     // position ffmpeg reached when the source ended clearly before it; -1
     // when neither is known.
@@ -99,5 +104,7 @@ private:
     // container cannot hold it. ffmpeg may print either first.
     bool headerRefused = false;
     bool streamCopied = false;
+    // A line of ffmpeg's named the copy as the cause by itself.
+    bool copyNamed = false;
     bool durationEstimated = false;
 };

@@ -27,6 +27,8 @@ constexpr int lastExitCheckMs = 100;
 // The longest file name Linux file systems take, in bytes.
 constexpr int maxNameBytes = 255;
 
+const char copyRetried[] = "直接复制失败，已重新编码\n";
+
 QByteArray missingProgramText()
 {
     return "未找到转码程序 ffmpeg，请安装 ffmpeg（sudo apt-get install ffmpeg），"
@@ -77,13 +79,23 @@ void TranscodeJob::bindInput(const QByteArray &path, const AVSettings &settings)
     sourceExtension = '.' + info.suffix().toUtf8();
     command = TranscodeCommand(settings, command.media);
     command.inputPath = path;
+    notePlan();
 }
 
 void TranscodeJob::setMedia(const MediaInfo &media)
 {
     command.media = media;
     mediaKnown = true;
+    notePlan();
     emit planChanged();
+}
+
+// Asked for every member of a run twice a second: kept, not planned anew.
+void TranscodeJob::notePlan()
+{
+    const StreamPlan planned = command.plan();
+    const QByteArray *video = catalogueText(videoCodecIds, command.settings.videoCodec);
+    pictureEncoded = planned.explicitMaps ? planned.encodesPicture() : !video || *video != "copy";
 }
 
 QByteArray TranscodeJob::plannedOutputPath() const
@@ -96,6 +108,7 @@ void TranscodeJob::setSettings(const AVSettings &settings)
     if (settings == command.settings)
         return;
     command.settings = settings;
+    notePlan();
     if (currentState == ConvertDone) {
         setState(ConvertWaiting);
         setProgress(0);
@@ -109,7 +122,16 @@ int TranscodeJob::start(const QByteArray &outputPath)
         return ResultAlreadyRunning;
     if (sourceAbsent)
         return ResultUnusable;
+    // What was refused before may fit now: the settings or the file changed.
+    if (command.copyRefused) {
+        command.copyRefused = false;
+        notePlan();
+    }
+    return launch(outputPath);
+}
 
+int TranscodeJob::launch(const QByteArray &outputPath)
+{
     const QByteArray previousTarget = targetPath;
     const QByteArray previousPartial = command.outputPath;
     targetPath = outputPath;
@@ -287,7 +309,11 @@ void TranscodeJob::endJob()
     const bool clean = ran && process.exitedCleanly();
     const bool done = parser.verdict(clean, clean && partialWritten());
     // Without ffprobe the verdict stands as ffmpeg's output gives it.
-    if (done && copiesAStream() && startReadBack())
+    if (done && copiesAStream() && startReadBack()) {
+        emit readingBack();
+        return;
+    }
+    if (!done && encodeInstead())
         return;
     finishJob(done);
 }
@@ -296,18 +322,41 @@ void TranscodeJob::readBackFinished(bool readable)
 {
     if (!readable)
         parser.copiedStreamsUnreadable();
+    if (!readable && encodeInstead())
+        return;
     finishJob(readable);
+}
+
+// The run failed with a stream copied because it fit: once, the same job
+// runs with those streams encoded. What failed for the folder or the
+// source's sake fails the same way whatever the command.
+bool TranscodeJob::encodeInstead()
+{
+    if (command.copyRefused || !ranTranscoder() || parser.surroundingsFailed()
+        || !command.plan().copiesFitted())
+        return false;
+    removePartial();
+    command.copyRefused = true;
+    notePlan();
+    if (launch(targetPath) == ResultOk)
+        return true;
+    parser.addReason("无法启动转码程序！");
+    parser.verdict(false, false);
+    return false;
 }
 
 void TranscodeJob::finishJob(bool done)
 {
-    if (done && keepOutput()) {
-        setProgress(100);
-        setState(ConvertDone);
-    } else {
+    const bool kept = done && keepOutput();
+    if (!kept)
         removePartial();
-        setState(ConvertError);
-    }
+    // The row tells why the file took an encode's time; a failed encode
+    // has its own reasons.
+    if (kept && command.copyRefused)
+        parser.warningText.prepend(copyRetried);
+    if (kept)
+        setProgress(100);
+    setState(kept ? ConvertDone : ConvertError);
     emit finished();
 }
 

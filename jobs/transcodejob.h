@@ -51,6 +51,12 @@ public:
     // ResultOk; ResultAlreadyRunning while the child is alive or its result
     // is read back; ResultUnusable for an absent source; otherwise the
     // process start's code, and then nothing changes.
+    //
+    // A run that copied a stream because it fit, and failed for anything
+    // but the files and folders around it (the container refused the copy,
+    // the result read back wrong), runs once more with those streams
+    // encoded, under the same final name; the job ends only after that,
+    // and says so ("直接复制失败，已重新编码").
     int start(const QByteArray &outputPath);
     // ResultOk, or ResultNothingToStop for a done job, which stays done. A
     // running child is killed, never waited for, and its partial output
@@ -66,6 +72,9 @@ public:
     void pause();
     void resume();
     bool isPaused() const { return paused; }
+    // The transcoder has ended and its result is read back (see
+    // OutputReadBack): the job is still converting, but runs no transcoder.
+    bool isReadingBack() const { return readBack->isRunning(); }
 
     int state() const { return currentState; }
     // Changes take effect at the next start.
@@ -80,8 +89,12 @@ public:
     void setMedia(const MediaInfo &media);
     bool hasMedia() const { return mediaKnown; }
     const MediaInfo &media() const { return command.media; }
-    // What becomes of each stream; its notes are what the row tells.
+    // What becomes of each stream; its notes are what the row tells. After
+    // a refused copy, the plan of the run that encoded instead.
     StreamPlan plan() const { return command.plan(); }
+    // ffmpeg encodes the picture, rather than copying it or having none:
+    // the job takes an encode's time.
+    bool encodesPicture() const { return pictureEncoded; }
     // ResultOk when the transcoder can be found, else the code and the
     // startErrorText() a start would give; nothing starts.
     int checkProgram();
@@ -128,6 +141,8 @@ signals:
     void pausedChanged(bool paused);
     // The settings or the source's record changed, and so may plan().
     void planChanged();
+    // The transcoder has ended and its result is being read back.
+    void readingBack();
     // The job has ended by itself, done or in error; never on a stop or a
     // failed start. state() and errorText() tell which.
     void finished();
@@ -155,6 +170,9 @@ private:
     void removePartial();
     bool ranTranscoder() const { return !refused && creationFailure.isEmpty(); }
     void bindInput(const QByteArray &path, const AVSettings &settings);
+    int launch(const QByteArray &outputPath);
+    bool encodeInstead();
+    void notePlan();
 
     TranscodeCommand command;
     TranscodeProcess process;
@@ -189,4 +207,5 @@ private:
     // job ends at once, without ffmpeg.
     QByteArray creationFailure;
     bool mediaKnown = false;
+    bool pictureEncoded = true;
 };

@@ -143,7 +143,9 @@ MediaStream streamOf(const AVStream *stream)
             s.frameRate = av_q2d(stream->avg_frame_rate);
         s.fieldOrder = fieldOrderName(codec->field_order);
     }
-    s.bitRate = codec->bit_rate > 0 ? codec->bit_rate : -1;
+    // Matroska keeps a stream's rate only as the tag mkvmerge writes.
+    const qint64 tagged = tag(stream->metadata, "BPS").toLongLong();
+    s.bitRate = codec->bit_rate > 0 ? codec->bit_rate : tagged > 0 ? tagged : -1;
     s.mimeType = tag(stream->metadata, "mimetype");
     s.fileName = QString::fromUtf8(tag(stream->metadata, "filename"));
     return s;

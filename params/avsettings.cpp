@@ -12,7 +12,7 @@ bool operator==(const AVSettings &a, const AVSettings &b)
         && a.audioQuality == b.audioQuality && a.audioTracks == b.audioTracks
         && a.audioTrack == b.audioTrack && a.audioLanguage == b.audioLanguage
         && a.subtitleMode == b.subtitleMode && a.subtitleTrack == b.subtitleTrack
-        && a.subtitleLanguage == b.subtitleLanguage;
+        && a.subtitleLanguage == b.subtitleLanguage && a.copyIfFits == b.copyIfFits;
 }
 
 bool operator!=(const AVSettings &a, const AVSettings &b)

@@ -35,6 +35,9 @@ struct AVSettings
     std::int32_t subtitleMode = SubtitlesAuto;
     std::int32_t subtitleTrack = -1;
     QByteArray subtitleLanguage{};
+    // A stream that already is what the choices above ask for is copied,
+    // not encoded again ("尽量直接复制", see streamcopy.h).
+    bool copyIfFits = true;
 };
 
 bool operator==(const AVSettings &a, const AVSettings &b);

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QMouseEvent>
 #include <QSignalBlocker>
@@ -100,6 +101,7 @@ void CDlgAVSettings::setSettings(AVSettings record)
     fillFixedCombos();
     refreshCodecLists();
     refreshTracks();
+    ui->chkCopy->setChecked(settings.copyIfFits);
     connectCombos();
     filled = true;
 }
@@ -190,6 +192,7 @@ void CDlgAVSettings::connectCombos()
             &CDlgAVSettings::cboxAT_changed);
     connect(ui->cboxST, qOverload<int>(&QComboBox::currentIndexChanged), this,
             &CDlgAVSettings::cboxST_changed);
+    connect(ui->chkCopy, &QCheckBox::toggled, this, &CDlgAVSettings::chkCopy_toggled);
 }
 
 void CDlgAVSettings::refreshCodecLists()
@@ -362,4 +365,9 @@ void CDlgAVSettings::cboxST_changed(int index)
     settings.subtitleMode = index == subtitleNoneRow ? SubtitlesNone : SubtitlesAuto;
     settings.subtitleTrack = -1;
     settings.subtitleLanguage.clear();
+}
+
+void CDlgAVSettings::chkCopy_toggled(bool checked)
+{
+    settings.copyIfFits = checked;
 }

@@ -48,6 +48,7 @@ private slots:
     void cboxAR_changed(const QString &text);
     void cboxAT_changed(int index);
     void cboxST_changed(int index);
+    void chkCopy_toggled(bool checked);
 
 private:
     void fillFixedCombos();

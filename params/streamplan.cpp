@@ -1,8 +1,11 @@
 #include "streamplan.h"
 
+#include <algorithm>
+
 #include <QHash>
 
 #include "catalogue.h"
+#include "streamcopy.h"
 
 namespace {
 
@@ -44,6 +47,59 @@ bool burnable(const MediaStream &subtitle)
     return subtitle.isTextSubtitle() || subtitle.isBitmapSubtitle();
 }
 
+
+// The track burned when the user chose none: one the source shows by
+// itself (forced first, then default) that the container cannot hold.
+int automaticBurn(const QList<MediaStream> &subtitles, int container)
+{
+    for (const bool forced : {true, false}) {
+        for (const MediaStream &subtitle : subtitles) {
+            if (containerHolds(container, subtitle) || !burnable(subtitle))
+                continue;
+            if (forced ? subtitle.forced : subtitle.isDefault)
+                return subtitle.index;
+        }
+    }
+    return -1;
+}
+
+// The track the user chose to burn, as this file has it; -1 when none.
+int chosenBurn(const AVSettings &settings, const QList<MediaStream> &subtitles)
+{
+    if (settings.subtitleMode != SubtitlesBurn)
+        return -1;
+    QList<MediaStream> candidates;
+    for (const MediaStream &subtitle : subtitles) {
+        if (burnable(subtitle))
+            candidates.append(subtitle);
+    }
+    return chosenTrack(candidates, settings.subtitleTrack, settings.subtitleLanguage);
+}
+
+// The subtitle an encoded picture would have drawn into it: the one the
+// user chose, else one the source shows by itself that the container
+// cannot hold; -1 when none.
+int subtitleToBurn(const AVSettings &settings, const MediaInfo &media)
+{
+    const QList<MediaStream> subtitles = media.streamsOf(StreamSubtitle);
+    if (settings.subtitleMode == SubtitlesNone)
+        return -1;
+    const int chosen = chosenBurn(settings, subtitles);
+    return chosen >= 0 ? chosen : automaticBurn(subtitles, settings.container);
+}
+
+// A stream that already is what the settings ask for is copied.
+void copyIfFitting(PlannedStream &planned, const MediaStream &source, const AVSettings &settings,
+                   bool burnsSubtitle)
+{
+    if (planned.copies() || copyVerdict(source, settings, burnsSubtitle) != CopyFits)
+        return;
+    planned.encoder = "copy";
+    planned.fitted = true;
+    planned.tag = copyTag(source.codec, settings.container);
+    planned.bitstreamFilter = copyBitstreamFilter(source.codec, settings.container);
+}
+
 void planPicture(StreamPlan &plan, const AVSettings &settings, const MediaInfo &media)
 {
     for (const MediaStream &video : media.streamsOf(StreamVideo)) {
@@ -53,6 +109,7 @@ void planPicture(StreamPlan &plan, const AVSettings &settings, const MediaInfo &
         picture.role = PlannedPicture;
         picture.source = video.index;
         picture.encoder = encoderOf(videoCodecIds, settings.videoCodec);
+        copyIfFitting(picture, video, settings, subtitleToBurn(settings, media) >= 0);
         plan.streams.append(picture);
         return;
     }
@@ -85,26 +142,13 @@ void planAudio(StreamPlan &plan, const AVSettings &settings, const MediaInfo &me
         audio.role = PlannedAudio;
         audio.source = track.index;
         audio.encoder = encoderOf(audioCodecIds, settings.audioCodec);
+        copyIfFitting(audio, track, settings, false);
         audio.isDefault = track.index == first;
         audio.title = track.title;
         plan.streams.append(audio);
     }
 }
 
-// The track burned when the user chose none: one the source shows by
-// itself (forced first, then default) that the container cannot hold.
-int automaticBurn(const QList<MediaStream> &subtitles, int container)
-{
-    for (const bool forced : {true, false}) {
-        for (const MediaStream &subtitle : subtitles) {
-            if (containerHolds(container, subtitle) || !burnable(subtitle))
-                continue;
-            if (forced ? subtitle.forced : subtitle.isDefault)
-                return subtitle.index;
-        }
-    }
-    return -1;
-}
 
 void planSubtitles(StreamPlan &plan, const AVSettings &settings, const MediaInfo &media)
 {
@@ -115,19 +159,9 @@ void planSubtitles(StreamPlan &plan, const AVSettings &settings, const MediaInfo
     const bool canBurn = !pictures.isEmpty() && !pictures.first().copies();
     const QString extension = extensionOf(settings.container);
 
-    int burn = -1;
-    if (settings.subtitleMode == SubtitlesBurn) {
-        QList<MediaStream> candidates;
-        for (const MediaStream &subtitle : subtitles) {
-            if (burnable(subtitle))
-                candidates.append(subtitle);
-        }
-        burn = chosenTrack(candidates, settings.subtitleTrack, settings.subtitleLanguage);
-    }
+    int burn = subtitleToBurn(settings, media);
     // A copied picture cannot take the track the user chose to burn.
-    const bool refused = burn >= 0 && !canBurn && !pictures.isEmpty();
-    if (burn < 0)
-        burn = automaticBurn(subtitles, settings.container);
+    const bool refused = chosenBurn(settings, subtitles) >= 0 && !canBurn && !pictures.isEmpty();
     if (!canBurn)
         burn = -1;
 
@@ -201,6 +235,21 @@ void warnOfRotation(StreamPlan &plan, const AVSettings &settings, const MediaInf
                            .arg(extensionOf(settings.container));
 }
 
+// Only the copies the plan chose: a user who picked "Copy" knows.
+void noteCopies(StreamPlan &plan)
+{
+    const QList<PlannedStream> pictures = plan.streamsOf(PlannedPicture);
+    if (!pictures.isEmpty() && pictures.first().fitted)
+        plan.copied << QStringLiteral("视频直接复制，未重新编码");
+    const QList<PlannedStream> tracks = plan.streamsOf(PlannedAudio);
+    const int fitted = int(std::count_if(tracks.cbegin(), tracks.cend(),
+                                         [](const PlannedStream &track) { return track.fitted; }));
+    if (fitted > 0 && fitted == tracks.size())
+        plan.copied << QStringLiteral("音频直接复制，未重新编码");
+    else if (fitted > 0)
+        plan.copied << QStringLiteral("音轨 %1 条（共 %2 条）直接复制，未重新编码").arg(fitted).arg(tracks.size());
+}
+
 QString summaryOf(const StreamPlan &plan)
 {
     QStringList parts;
@@ -266,6 +315,18 @@ bool StreamPlan::copiesAStream() const
     return false;
 }
 
+bool StreamPlan::copiesFitted() const
+{
+    return std::any_of(streams.cbegin(), streams.cend(), [](const PlannedStream &s) { return s.fitted; });
+}
+
+bool StreamPlan::encodesPicture() const
+{
+    return std::any_of(streams.cbegin(), streams.cend(), [](const PlannedStream &s) {
+        return s.role == PlannedPicture && !s.copies();
+    });
+}
+
 StreamPlan planStreams(const AVSettings &settings, const MediaInfo &media)
 {
     StreamPlan plan;
@@ -277,6 +338,7 @@ StreamPlan planStreams(const AVSettings &settings, const MediaInfo &media)
     planSubtitles(plan, settings, media);
     planCover(plan, settings, media);
     warnOfRotation(plan, settings, media);
+    noteCopies(plan);
     // .wmv keeps chapters as markers; .flv and .avi have no place for them.
     plan.chapters = (settings.container == mp4Container || settings.container == wmvContainer)
                     && media.chapters() > 0;
@@ -284,7 +346,7 @@ StreamPlan planStreams(const AVSettings &settings, const MediaInfo &media)
     const QString summary = summaryOf(plan);
     if (!summary.isEmpty())
         plan.notes.prepend(summary);
-    plan.notes << plan.losses;
+    plan.notes << plan.copied << plan.losses;
     return plan;
 }
 

@@ -27,6 +27,12 @@ struct PlannedStream
     bool forced = false;
     // The source's own label, carried as the track's handler name in .mp4.
     QString title;
+    // Copied because it already is what the settings ask for, not because
+    // the user chose "Copy"; a container that refuses it gets it encoded.
+    bool fitted = false;
+    // What a fitted copy needs in the container ("hvc1", "h264_mp4toannexb").
+    QByteArray tag;
+    QByteArray bitstreamFilter;
 
     bool copies() const { return encoder == "copy"; }
 };
@@ -54,10 +60,18 @@ struct StreamPlan
     QStringList notes;
     // The notes that say something was not kept or will not play right.
     QStringList losses;
+    // The notes that say which streams were copied because they fit
+    // ("视频直接复制，未重新编码").
+    QStringList copied;
 
     // The streams of one role, in the result's order.
     QList<PlannedStream> streamsOf(int role) const;
     bool copiesAStream() const;
+    // A stream is copied because it fits, rather than by the user's "Copy".
+    bool copiesFitted() const;
+    // The picture named is encoded: the job takes an encode's time, not a
+    // copy's.
+    bool encodesPicture() const;
 };
 
 StreamPlan planStreams(const AVSettings &settings, const MediaInfo &media);

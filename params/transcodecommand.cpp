@@ -203,6 +203,10 @@ void addPicture(QList<QByteArray> &maps, QList<QByteArray> &options, const AVSet
         if (plan.burned >= 0)
             chain += ',' + subtitlesFilter(source, plan.burnedOrdinal);
         addVideoOptions(options, s, "v:0", chain + ',' + playableFormat, picture.encoder);
+        if (!picture.tag.isEmpty())
+            addOption(options, "-tag:v:0", picture.tag);
+        if (!picture.bitstreamFilter.isEmpty())
+            addOption(options, "-bsf:v:0", picture.bitstreamFilter);
         return;
     }
     const QByteArray graph = '[' + input + ']' + deinterlace + "[picture];[picture][0:"
@@ -293,14 +297,21 @@ TranscodeCommand::TranscodeCommand(const AVSettings &settings, const MediaInfo &
 
 StreamPlan TranscodeCommand::plan() const
 {
-    return planStreams(settings, media);
+    return planStreams(planned(), media);
+}
+
+AVSettings TranscodeCommand::planned() const
+{
+    AVSettings chosen = settings;
+    chosen.copyIfFits = chosen.copyIfFits && !copyRefused;
+    return chosen;
 }
 
 QByteArray TranscodeCommand::commandLine() const
 {
     QList<QByteArray> pieces;
     pieces << program << globalOption << "-i" << quoted(inputPath);
-    for (const QByteArray &option : streamOptions(settings, media, inputPath))
+    for (const QByteArray &option : streamOptions(planned(), media, inputPath))
         pieces << (option.contains(' ') ? quoted(option) : option);
     pieces << quoted(outputPath);
     QByteArray line;
@@ -316,7 +327,7 @@ QList<QByteArray> TranscodeCommand::arguments() const
 {
     QList<QByteArray> vector;
     vector << program << globalOption << "-i" << inputPath;
-    vector << streamOptions(settings, media, inputPath);
+    vector << streamOptions(planned(), media, inputPath);
     vector << outputPath;
     return vector;
 }

@@ -36,6 +36,12 @@ public:
     QByteArray outputPath;
     AVSettings settings;
     MediaInfo media;
+    // A copy of a stream that fit was refused once: the streams the settings
+    // leave to the plan are encoded, and only the user's "Copy" copies.
+    bool copyRefused = false;
+
+private:
+    AVSettings planned() const;
 };
 
 // Output file for a source: outputDir + "/Vantor转码-" + base name + the

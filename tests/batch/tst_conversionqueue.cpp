@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 #include "batchestimate.h"
@@ -278,31 +279,64 @@ void TestConversionQueue::estimate_data()
     // The work done (media seconds) at points in time (ms) of a batch of
     // 1200 s; in between it is fed every half second, as the queue does.
     QTest::addColumn<QList<QPointF>>("work");
+    // Copies, when given: then 600 s of each kind, each at work while its
+    // own work moves.
+    QTest::addColumn<QList<QPointF>>("copies");
     // No figure (-1), or one within 6 s of it.
     QTest::addColumn<int>("left");
     const QPointF start(0, 0);
     const QPointF minute(60000, 120);
-    QTest::newRow("nothing in the first 9 s") << QList<QPointF>{start, {9000, 18}} << -1;
-    QTest::newRow("5 % done before 10 s") << QList<QPointF>{start, {6000, 60}} << 114;
-    QTest::newRow("steady") << QList<QPointF>{start, minute} << 540;
-    QTest::newRow("a ten-minute stall") << QList<QPointF>{start, minute, {660000, 120}} << -1;
+    const QList<QPointF> none;
+    QTest::newRow("nothing in the first 9 s") << QList<QPointF>{start, {9000, 18}} << none << -1;
+    QTest::newRow("5 % done before 10 s") << QList<QPointF>{start, {6000, 60}} << none << 114;
+    QTest::newRow("steady") << QList<QPointF>{start, minute} << none << 540;
+    QTest::newRow("a ten-minute stall") << QList<QPointF>{start, minute, {660000, 120}} << none << -1;
     QTest::newRow("work resumes after the stall")
-        << QList<QPointF>{start, minute, {660000, 120}, {666000, 132}} << 534;
-    QTest::newRow("a crawl gives no absurd figure") << QList<QPointF>{start, {60000, 0.001}} << -1;
+        << QList<QPointF>{start, minute, {660000, 120}, {666000, 132}} << none << 534;
+    QTest::newRow("a crawl gives no absurd figure") << QList<QPointF>{start, {60000, 0.001}} << none << -1;
     QTest::newRow("counting down stops at zero")
-        << QList<QPointF>{start, {1000, 0}, {1500, 1100}, {2000, 1150}, {8000, 1150}} << 0;
+        << QList<QPointF>{start, {1000, 0}, {1500, 1100}, {2000, 1150}, {8000, 1150}} << none << 0;
+    // 480 s of encodes at 2 s a second, 600 s of copies at 60.
+    QTest::newRow("copies not measured yet: 30 times the encodes' speed")
+        << QList<QPointF>{start, minute} << QList<QPointF>{start} << 250;
+    // 480 s of encodes at 2 s a second, 300 s of copies at 100.
+    QTest::newRow("copies measured: their own speed, not the encodes'")
+        << QList<QPointF>{start, minute} << QList<QPointF>{start, {60000, 0}, {63000, 300}} << 243;
 }
+
+namespace {
+
+// The work done at `ms` along straight lines between the points, flat
+// after the last.
+double doneAt(const QList<QPointF> &points, qint64 ms)
+{
+    for (int i = 1; i < points.size(); ++i) {
+        const QPointF from = points.at(i - 1);
+        const QPointF to = points.at(i);
+        if (ms <= to.x())
+            return from.y() + (to.y() - from.y()) * (ms - from.x()) / (to.x() - from.x());
+    }
+    return points.isEmpty() ? 0 : points.last().y();
+}
+
+} // namespace
 
 void TestConversionQueue::estimate()
 {
     QFETCH(QList<QPointF>, work);
+    QFETCH(QList<QPointF>, copies);
     QFETCH(int, left);
     BatchEstimate estimate;
-    for (int i = 1; i < work.size(); ++i) {
-        const QPointF from = work.at(i - 1);
-        const QPointF to = work.at(i);
-        for (qint64 ms = qint64(from.x()) + 500; ms <= qint64(to.x()); ms += 500)
-            estimate.update(1200, from.y() + (to.y() - from.y()) * (ms - from.x()) / (to.x() - from.x()), ms);
+    const qint64 end = qint64(std::max(work.last().x(), copies.isEmpty() ? 0 : copies.last().x()));
+    for (qint64 ms = 500; ms <= end; ms += 500) {
+        if (copies.isEmpty()) {
+            estimate.update(1200, doneAt(work, ms), ms);
+            continue;
+        }
+        const double encoded = doneAt(work, ms);
+        const double copied = doneAt(copies, ms);
+        estimate.update(BatchWork{600, encoded, encoded > doneAt(work, ms - 500)},
+                        BatchWork{600, copied, copied > doneAt(copies, ms - 500)}, ms);
     }
     const qint64 shown = estimate.secondsLeft();
     QVERIFY2(left < 0 ? shown == -1 : shown >= 0 && qAbs(shown - left) <= 6, qPrintable(QString::number(shown)));

@@ -286,6 +286,7 @@ void TestQueueStore::roundTrip()
     rows[ConvertDone].warningText = "Invalid NAL unit size\nerror while decoding MB 3 4\n";
     rows[ConvertError].errorText = "模糊信息：Conversion failed!\n";
     rows[ConvertError].settings = AVSettings{3, 3, 2, 4, -1, -1, 60, -1, 22050, 0, 2};
+    rows[ConvertError].settings.copyIfFits = false;
     // The tracks chosen ride beside the eleven numbers.
     rows[ConvertDone].settings.audioTracks = OneAudioTrack;
     rows[ConvertDone].settings.audioTrack = 2;

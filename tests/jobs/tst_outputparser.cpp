@@ -238,6 +238,11 @@ void TestOutputParser::reads_data()
         << QList<QByteArray>{headerRefused + "Error initializing output stream 0:1 -- \n",
                              "Stream mapping:\n  Stream #0:0 -> #0:0 (copy)\n  Stream #0:1 -> #0:1 (copy)\n"}
         << 0 << 0 << 0 << copyRefused << copyRefused << copyRefused;
+    const QByteArray flv = "FLV 格式不支持所选的视频编码！\n";
+    QTest::newRow("the writer names the codec, the sound copied: its reason alone, in either order")
+        << QList<QByteArray>{"Stream mapping:\n  Stream #0:1 -> #0:1 (copy)\n" + headerRefused,
+                             "[flv @ 0x1] Codec mpeg4 is not supported in the official FLV\n"}
+        << 0 << 0 << 0 << flv << flv << flv;
     QTest::newRow("header refused, nothing copied: the earlier line is the cause")
         << QList<QByteArray>{"Stream mapping:\n  Stream #0:0 -> #0:0 (h264 (native) -> h264 (libx264))\n",
                              headerRefused + "Error initializing output stream 0:0 -- \nConversion failed!\n"}

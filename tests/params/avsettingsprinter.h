@@ -19,7 +19,7 @@ inline char *toString(const AVSettings &s)
         + QByteArray::number(s.audioQuality) + "; audio " + QByteArray::number(s.audioTracks) + ' '
         + QByteArray::number(s.audioTrack) + ' ' + s.audioLanguage + ", subtitles "
         + QByteArray::number(s.subtitleMode) + ' ' + QByteArray::number(s.subtitleTrack) + ' '
-        + s.subtitleLanguage + "}";
+        + s.subtitleLanguage + (s.copyIfFits ? "" : ", never copied") + "}";
     return qstrdup(text.constData());
 }
 

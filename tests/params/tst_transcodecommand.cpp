@@ -5,6 +5,7 @@
 #include "catalogue.h"
 #include "mediainfo.h"
 #include "records.h"
+#include "streamcopy.h"
 #include "transcodecommand.h"
 
 namespace {
@@ -72,6 +73,8 @@ private slots:
     void options();
     void plannedStreams_data();
     void plannedStreams();
+    void copyDecision_data();
+    void copyDecision();
     void unusualPaths_data();
     void unusualPaths();
     void outputPath_data();
@@ -336,6 +339,24 @@ void TestTranscodeCommand::plannedStreams_data()
                + track(0, "aac", "default") + filmDate
         << QStringList{QStringLiteral("音轨 1 条"), burnedChinese,
                        QStringLiteral("只保留了 1 条音轨（共 2 条）：.flv 只能保存一条音轨")};
+    const MediaInfo clip = withStreams({phonePicture(), phoneSound()});
+    const QString copiedPicture = QStringLiteral("视频直接复制，未重新编码");
+    QTest::newRow("what fits is copied, and the row says so")
+        << makeAVSettings(0, 3, 3) << clip << source
+        << split("-map 0:0 -map 0:1 -c:v:0 copy -c:a:0 copy -disposition:a:0 default -map_metadata 0")
+        << QStringList{QStringLiteral("音轨 1 条"), copiedPicture, QStringLiteral("音频直接复制，未重新编码")};
+    MediaInfo hevc = clip;
+    hevc.streams[0].codec = "hevc";
+    hevc.streams[0].profile = "Main";
+    QTest::newRow("HEVC copied into .mp4 as hvc1")
+        << with(makeAVSettings(0, 3, 3), [](AVSettings &s) { s.videoCodec = 3; }) << hevc << source
+        << split("-map 0:0 -map 0:1 -c:v:0 copy -tag:v:0 hvc1 -c:a:0 copy -disposition:a:0 default -map_metadata 0")
+        << QStringList{QStringLiteral("音轨 1 条"), copiedPicture, QStringLiteral("音频直接复制，未重新编码")};
+    QTest::newRow("H.264 copied into .avi with start codes, AAC to MP3")
+        << makeAVSettings(2, 3, 3) << clip << source
+        << split("-map 0:0 -map 0:1 -c:v:0 copy -bsf:v:0 h264_mp4toannexb -filter:a:0") + QByteArrayList{twoChannels.mid(4)}
+               + split("-c:a:0 mp3 -disposition:a:0 default -map_metadata 0")
+        << QStringList{QStringLiteral("音轨 1 条"), copiedPicture};
     QTest::newRow("a source that could not be read: ffmpeg's own choice, as before")
         << mp4 << MediaInfo() << source
         << split(sourceSize + " -crf 24 -fpsmax 18 -c:v libx264 " + timed + " -ar 44100 -b:a 128k -c:a aac")
@@ -361,6 +382,100 @@ void TestTranscodeCommand::plannedStreams()
     for (const QByteArray &option : options)
         line += ' ' + (option.contains(' ') ? '"' + option + '"' : option);
     QCOMPARE(command.commandLine(), line + " \"/out/out.mp4\"");
+}
+
+// Each row changes what its rule looks at in a phone's picture or sound.
+void TestTranscodeCommand::copyDecision_data()
+{
+    QTest::addColumn<MediaStream>("stream");
+    QTest::addColumn<AVSettings>("settings");
+    QTest::addColumn<bool>("burnsSubtitle");
+    QTest::addColumn<int>("verdict");
+
+    const MediaStream h264 = phonePicture();
+    const MediaStream aac = phoneSound();
+    const auto with = [](auto record, auto change) {
+        change(record);
+        return record;
+    };
+    const auto chosen = [](int container, int videoCodec, int audioCodec, int level = 3) {
+        AVSettings s = makeAVSettings(container, level, level);
+        s.videoCodec = videoCodec;
+        s.audioCodec = audioCodec;
+        return s;
+    };
+    const AVSettings mp4 = makeAVSettings(0, 3, 3);
+    const auto codec = [&](const char *name, const char *profile = "") {
+        return with(h264, [&](MediaStream &s) { s.codec = name; s.profile = profile; });
+    };
+    const auto track = [&](const char *name, int rate, int channels) {
+        return with(aac, [&](MediaStream &s) { s.codec = name; s.profile = ""; s.sampleRate = rate; s.channels = channels; });
+    };
+
+    QTest::newRow("H.264 into .mp4 at 默认") << h264 << mp4 << false << CopyFits;
+    QTest::newRow("尽量直接复制 off") << h264 << with(mp4, [](AVSettings &s) { s.copyIfFits = false; }) << false << CopyTurnedOff;
+    QTest::newRow("HEVC chosen for H.264") << h264 << chosen(0, 3, 0) << false << CopyOtherCodec;
+    QTest::newRow("HEVC Main into .mp4") << codec("hevc", "Main") << chosen(0, 3, 0) << false << CopyFits;
+    QTest::newRow("HEVC Main 10") << with(codec("hevc", "Main 10"), [](MediaStream &s) { s.pixelFormat = "yuv420p10le"; })
+                                  << chosen(0, 3, 0) << false << CopyNeedsFilter;
+    QTest::newRow("HEVC into .avi plays badly") << codec("hevc", "Main") << chosen(2, 3, 1) << false << CopyNotPlayable;
+    QTest::newRow("H.264 into .avi") << h264 << chosen(2, 2, 1) << false << CopyFits;
+    QTest::newRow("H.264 into .flv") << h264 << chosen(1, 2, 0) << false << CopyFits;
+    QTest::newRow("H.264 into .wmv plays badly") << h264 << chosen(3, 2, 2) << false << CopyNotPlayable;
+    QTest::newRow("MPEG-4 for Xvid into .avi") << codec("mpeg4", "Advanced Simple Profile") << chosen(2, 1, 1) << false << CopyFits;
+    QTest::newRow("MPEG-4 into .flv refused") << codec("mpeg4") << chosen(1, 0, 0) << false << CopyNotPlayable;
+    QTest::newRow("WMV2 into .wmv, field order unknown")
+        << with(codec("wmv2"), [](MediaStream &s) { s.fieldOrder.clear(); }) << chosen(3, 4, 2) << false << CopyFits;
+    QTest::newRow("FLV1 into .flv") << codec("flv1") << chosen(1, 5, 0) << false << CopyFits;
+    QTest::newRow("FLV1 into .avi plays badly") << codec("flv1") << chosen(2, 5, 1) << false << CopyNotPlayable;
+    QTest::newRow("4:4:4") << with(h264, [](MediaStream &s) { s.profile = "High 4:4:4 Predictive"; s.pixelFormat = "yuv444p"; })
+                           << mp4 << false << CopyNeedsFilter;
+    QTest::newRow("pixel format unknown") << with(h264, [](MediaStream &s) { s.pixelFormat.clear(); }) << mp4 << false << CopyNeedsFilter;
+    QTest::newRow("High 10 profile") << codec("h264", "High 10") << mp4 << false << CopyProfile;
+    QTest::newRow("odd width") << with(h264, [](MediaStream &s) { s.width = 1917; }) << mp4 << false << CopyNeedsFilter;
+    QTest::newRow("interlaced") << with(h264, [](MediaStream &s) { s.fieldOrder = "tt"; }) << mp4 << false << CopyNeedsFilter;
+    const MediaStream turned = with(h264, [](MediaStream &s) { s.rotation = 90; });
+    QTest::newRow("turned, into .mp4") << turned << mp4 << false << CopyFits;
+    QTest::newRow("turned, into .avi") << turned << chosen(2, 2, 1) << false << CopyNeedsFilter;
+    QTest::newRow("a subtitle to burn") << h264 << mp4 << true << CopyNeedsFilter;
+    QTest::newRow("1080p in the 1280x720 box") << h264 << with(mp4, [](AVSettings &s) { s.resolution = 1; }) << false << CopyTooLarge;
+    QTest::newRow("turned 1080p in the 1920x1080 box") << turned << with(mp4, [](AVSettings &s) { s.resolution = 0; }) << false << CopyTooLarge;
+    QTest::newRow("720p in the 1280x720 box") << with(h264, [](MediaStream &s) { s.width = 1280; s.height = 720; })
+                                              << with(mp4, [](AVSettings &s) { s.resolution = 1; }) << false << CopyFits;
+    const AVSettings thirty = with(mp4, [](AVSettings &s) { s.frameRate = 30; });
+    QTest::newRow("60 fps over a ceiling of 30") << with(h264, [](MediaStream &s) { s.frameRate = 60; }) << thirty << false << CopyFrameRate;
+    QTest::newRow("29.97 fps under 30") << with(h264, [](MediaStream &s) { s.frameRate = 30000.0 / 1001; }) << thirty << false << CopyFits;
+    QTest::newRow("frame rate unknown under a ceiling") << with(h264, [](MediaStream &s) { s.frameRate = -1; }) << thirty << false << CopyFrameRate;
+    const AVSettings megabit = with(mp4, [](AVSettings &s) { s.videoBitrate = 1024; });
+    QTest::newRow("4 Mb/s over 1024k") << h264 << megabit << false << CopyBitRate;
+    QTest::newRow("bit rate unknown under 1024k") << with(h264, [](MediaStream &s) { s.bitRate = -1; }) << megabit << false << CopyBitRate;
+    QTest::newRow("800 kb/s under 1024k") << with(h264, [](MediaStream &s) { s.bitRate = 800000; }) << megabit << false << CopyFits;
+    QTest::newRow("AAC into .mp4 at 默认") << aac << mp4 << false << CopyFits;
+    QTest::newRow("AAC Main profile") << with(aac, [](MediaStream &s) { s.profile = "Main"; }) << mp4 << false << CopyProfile;
+    QTest::newRow("MP3 chosen for AAC") << aac << chosen(2, 2, 1) << false << CopyOtherCodec;
+    QTest::newRow("AAC at 44.1 kHz into .flv") << aac << chosen(1, 2, 0) << false << CopyFits;
+    QTest::newRow("AAC at 48 kHz into .flv") << with(aac, [](MediaStream &s) { s.sampleRate = 48000; }) << chosen(1, 2, 0) << false << CopySampleRate;
+    QTest::newRow("AAC at 48 kHz, 44100 chosen") << with(aac, [](MediaStream &s) { s.sampleRate = 48000; }) << makeAVSettings(0, 3, 1)
+                                                 << false << CopySampleRate;
+    QTest::newRow("AAC at 22.05 kHz, 44100 chosen") << with(aac, [](MediaStream &s) { s.sampleRate = 22050; })
+                                                    << makeAVSettings(0, 3, 1) << false << CopySampleRate;
+    QTest::newRow("AAC at 128k, 128k chosen") << aac << makeAVSettings(0, 3, 1) << false << CopyFits;
+    QTest::newRow("AAC at 192k, 128k chosen") << with(aac, [](MediaStream &s) { s.bitRate = 192000; }) << makeAVSettings(0, 3, 1)
+                                              << false << CopyBitRate;
+    QTest::newRow("MP3 stereo into .avi") << track("mp3", 44100, 2) << chosen(2, 2, 1) << false << CopyFits;
+    QTest::newRow("MP3 5.1 into .avi") << track("mp3", 48000, 6) << chosen(2, 2, 1) << false << CopyChannels;
+    QTest::newRow("WMA into .wmv") << track("wmav2", 44100, 2) << chosen(3, 4, 2) << false << CopyFits;
+    QTest::newRow("WMA into .mp4 refused") << track("wmav2", 44100, 2) << chosen(0, 2, 2) << false << CopyNotPlayable;
+}
+
+void TestTranscodeCommand::copyDecision()
+{
+    QFETCH(MediaStream, stream);
+    QFETCH(AVSettings, settings);
+    QFETCH(bool, burnsSubtitle);
+    QFETCH(int, verdict);
+
+    QCOMPARE(copyVerdict(stream, settings, burnsSubtitle), verdict);
 }
 
 void TestTranscodeCommand::unusualPaths_data()

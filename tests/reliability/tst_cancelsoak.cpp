@@ -119,8 +119,16 @@ void TestCancelSoak::listSources(MainWindow &window, const QByteArray &program)
     for (const QString &source : sources)
         QVERIFY(window.addInputFile(source.toUtf8()) == ResultOk);
     window.setMainState(MainWindow::MainStateReady);
-    for (int row = 0; row < listOf(window)->count(); ++row)
-        rowItem(window, row)->setTranscoderProgram(program);
+    for (int row = 0; row < listOf(window)->count(); ++row) {
+        InputItem *item = rowItem(window, row);
+        item->setTranscoderProgram(program);
+        // The stand-in writes nothing a read-back could read: nothing is copied.
+        if (program == fake) {
+            AVSettings settings = item->settings();
+            settings.copyIfFits = false;
+            item->setSettings(settings);
+        }
+    }
 }
 
 // Done rows keep a whole output (complete, when given, is its content);

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopWidget>
 #include <QGroupBox>
@@ -192,6 +193,16 @@ void TestSettingsDialog::defaultRecordShown()
         QCOMPARE(combo(dialog, names[i])->currentText(), shown.at(i));
     QCOMPARE(dialog.settings, defaultRecord());
     QVERIFY(!dialog.confirmed);
+
+    // On by default; the click is the record's, and a record with it off shows it off.
+    auto *copy = dialog.findChild<QCheckBox *>("chkCopy");
+    QCOMPARE(copy->text(), QStringLiteral("尽量直接复制（更快，无损）"));
+    QVERIFY(copy->isChecked());
+    QTest::mouseClick(copy, Qt::LeftButton, {}, QPoint(8, copy->height() / 2));
+    QVERIFY(!dialog.settings.copyIfFits);
+    CDlgAVSettings again(owner);
+    again.setSettings(dialog.settings);
+    QVERIFY(!again.findChild<QCheckBox *>("chkCopy")->isChecked());
 }
 
 void TestSettingsDialog::containerCascade_data()

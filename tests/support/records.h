@@ -7,6 +7,7 @@
 #include "mediainfo.h"
 
 Q_DECLARE_METATYPE(MediaInfo)
+Q_DECLARE_METATYPE(MediaStream)
 
 // Records of sources as the reader gives them, without files.
 
@@ -42,6 +43,30 @@ inline MediaInfo film()
                      stream(StreamAttachment, 7, "ttf")};
     media.streams[5].attachedPicture = true;
     return media;
+}
+
+// A phone's picture and sound, which copy into .mp4 at 默认.
+inline MediaStream phonePicture()
+{
+    MediaStream s = stream(StreamVideo, 0, "h264");
+    s.profile = "High";
+    s.pixelFormat = "yuv420p";
+    s.fieldOrder = "progressive";
+    s.width = 1920;
+    s.height = 1080;
+    s.frameRate = 25;
+    s.bitRate = 4000000;
+    return s;
+}
+
+inline MediaStream phoneSound()
+{
+    MediaStream s = stream(StreamAudio, 1, "aac");
+    s.profile = "LC";
+    s.sampleRate = 44100;
+    s.channels = 2;
+    s.bitRate = 128000;
+    return s;
 }
 
 inline MediaInfo withStreams(const QList<MediaStream> &streams)
