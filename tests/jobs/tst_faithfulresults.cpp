@@ -12,6 +12,7 @@
 #include "inputitem.h"
 #include "processes.h"
 #include "programs.h"
+#include "settings.h"
 #include "transcodecommand.h"
 
 Q_DECLARE_METATYPE(AVSettings)
@@ -104,16 +105,6 @@ QByteArray transcoderOutput(TranscodeCommand command)
     const ProgramRun transcoder = runProgram(QString::fromUtf8(command.program), arguments);
     QFile::remove(QString::fromUtf8(command.outputPath));
     return transcoder.errors + transcoder.output;
-}
-
-AVSettings chosen(int container, int videoCodec, int audioCodec, int videoLevel = 1, int audioLevel = 1)
-{
-    AVSettings settings = makeAVSettings(container, videoLevel, audioLevel);
-    if (videoCodec >= 0)
-        settings.videoCodec = videoCodec;
-    if (audioCodec >= 0)
-        settings.audioCodec = audioCodec;
-    return settings;
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "clips.h"
 #include "mediaprobe.h"
 #include "processes.h"
+#include "settings.h"
 #include "transcodejob.h"
 
 Q_DECLARE_METATYPE(AVSettings)
@@ -92,16 +93,6 @@ double changedShare(const QByteArray &a, const QByteArray &b)
     for (int i = 0; i < a.size(); ++i)
         changed += std::abs(int(quint8(a.at(i))) - int(quint8(b.at(i)))) > 64 ? 1 : 0;
     return double(changed) / a.size();
-}
-
-AVSettings chosen(int container, int videoCodec = -1, int audioCodec = -1)
-{
-    AVSettings settings = makeAVSettings(container, 1, 1);
-    if (videoCodec >= 0)
-        settings.videoCodec = videoCodec;
-    if (audioCodec >= 0)
-        settings.audioCodec = audioCodec;
-    return settings;
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include "folderexpander.h"
 #include "inputitem.h"
 #include "processes.h"
+#include "settings.h"
 
 Q_DECLARE_METATYPE(AVSettings)
 
@@ -57,16 +58,6 @@ QByteArray mp4WithoutStreams()
                               + QByteArray("\x01\x00", 2) + QByteArray(10, '\0') + matrix
                               + QByteArray(24, '\0') + bigEndian(1);
     return box("ftyp", "isom" + bigEndian(512) + "isomiso2mp41") + box("moov", box("mvhd", header));
-}
-
-AVSettings chosen(int container, int videoCodec, int audioCodec)
-{
-    AVSettings settings = makeAVSettings(container, 1, 1);
-    if (videoCodec >= 0)
-        settings.videoCodec = videoCodec;
-    if (audioCodec >= 0)
-        settings.audioCodec = audioCodec;
-    return settings;
 }
 
 // While it lives, the transcoders started get a disk that is full from a
