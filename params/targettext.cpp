@@ -71,12 +71,22 @@ QString rateCap(const AVSettings &settings, const MediaStream *source)
     return QStringLiteral(" %1 帧/秒").arg(settings.frameRate);
 }
 
+// A copied stream keeps its codec, and the row names it: "AAC 直接复制"
+// says what the file will hold, "直接复制" alone would not.
+QString copiedText(const MediaStream *source)
+{
+    const QString copied = encoderLabel("copy");
+    if (!source || source->codec.isEmpty())
+        return copied;
+    return encoderLabel(source->codec) + QLatin1Char(' ') + copied;
+}
+
 QString pictureText(const AVSettings &settings, const QByteArray &encoder, const MediaStream *source)
 {
-    QString text = encoderLabel(encoder);
     // A copied picture keeps its size and rate.
     if (encoder == "copy")
-        return text;
+        return copiedText(source);
+    QString text = encoderLabel(encoder);
     if (source) {
         const QSize size = encodedSize(settings, *source);
         if (!size.isEmpty())
@@ -95,6 +105,9 @@ QString encoderLabel(const QByteArray &encoder)
         {"wmv2", QStringLiteral("WMV2")},     {"flv", QStringLiteral("FLV1")},
         {"aac", QStringLiteral("AAC")},       {"mp3", QStringLiteral("MP3")},
         {"wmav2", QStringLiteral("WMA")},     {"copy", QStringLiteral("直接复制")},
+        // What libavcodec calls a source's codec where its encoder's name differs.
+        {"h264", QStringLiteral("H.264")},    {"hevc", QStringLiteral("H.265")},
+        {"flv1", QStringLiteral("FLV1")},
     };
     if (encoder.isEmpty())
         return QStringLiteral("默认");
@@ -117,7 +130,8 @@ QString targetText(const AVSettings &settings, const MediaInfo &media)
     // Tracks may differ: one copied, another re-encoded.
     QStringList tracks;
     for (const PlannedStream &track : plan.streamsOf(PlannedAudio)) {
-        const QString label = encoderLabel(track.encoder);
+        const QString label = track.encoder == "copy" ? copiedText(findStream(media, track.source))
+                                                      : encoderLabel(track.encoder);
         if (!tracks.contains(label))
             tracks << label;
     }

@@ -78,7 +78,7 @@ void TestTargetText::texts_data()
         << makeAVSettings(3, 2, 1) << source(175, 143, 60, 5) << "→ WMV · WMV2 176x144 30 帧/秒 · WMA"
         << "0:05" << "";
     QTest::newRow("copied streams")
-        << with(medium, -1, 6, 3) << source(1920, 1080, 25, -1) << "→ MP4 · 直接复制 · 直接复制" << ""
+        << with(medium, -1, 6, 3) << source(1920, 1080, 25, -1) << "→ MP4 · MPEG2VIDEO 直接复制 · AC3 直接复制" << ""
         << "（已自定义：视频直接复制、音频直接复制）";
     AVSettings chosen = with(medium, 0);
     chosen.crf = -1;

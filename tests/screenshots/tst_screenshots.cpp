@@ -418,8 +418,8 @@ private:
         // 320x240 bars and a quarter-turned 320x240 clip, in a 1280x720 box;
         // the .mp4 tracks already fit and are copied; the .mkv gives no bit
         // rate, so its track is encoded.
-        const QStringList expected{QStringLiteral("0:08 → MP4 · H.264 960x720 18 帧/秒 · 直接复制"),
-                                   QStringLiteral("0:03 → MP4 · H.264 540x720 18 帧/秒 · 直接复制"),
+        const QStringList expected{QStringLiteral("0:08 → MP4 · H.264 960x720 18 帧/秒 · AAC 直接复制"),
+                                   QStringLiteral("0:03 → MP4 · H.264 540x720 18 帧/秒 · AAC 直接复制"),
                                    QStringLiteral("0:05 → MP4 · H.264 960x720 18 帧/秒 · AAC")};
         for (int row = 0; row < expected.size(); ++row)
             QTRY_COMPARE_WITH_TIMEOUT(target(row)->text(), expected.at(row), 30000);
