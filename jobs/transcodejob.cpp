@@ -94,8 +94,8 @@ void TranscodeJob::setMedia(const MediaInfo &media)
 void TranscodeJob::notePlan()
 {
     const StreamPlan planned = command.plan();
-    const QByteArray *video = catalogueText(videoCodecIds, command.settings.videoCodec);
-    pictureEncoded = planned.explicitMaps ? planned.encodesPicture() : !video || *video != "copy";
+    pictureEncoded = planned.explicitMaps ? planned.encodesPicture()
+                                          : catalogueValue(videoCodecIds, command.settings.videoCodec) != "copy";
 }
 
 QByteArray TranscodeJob::plannedOutputPath() const
@@ -374,9 +374,8 @@ bool TranscodeJob::copiesAStream() const
     const StreamPlan planned = command.plan();
     if (planned.explicitMaps)
         return planned.copiesAStream();
-    const QByteArray *video = catalogueText(videoCodecIds, command.settings.videoCodec);
-    const QByteArray *audio = catalogueText(audioCodecIds, command.settings.audioCodec);
-    return (video && *video == "copy") || (audio && *audio == "copy");
+    return catalogueValue(videoCodecIds, command.settings.videoCodec) == "copy"
+           || catalogueValue(audioCodecIds, command.settings.audioCodec) == "copy";
 }
 
 void TranscodeJob::cancelReadBack()

@@ -47,3 +47,10 @@ QList<MediaStream> MediaInfo::streamsOf(int type) const
     }
     return chosen;
 }
+
+const MediaStream *findStream(const QList<MediaStream> &streams, int index)
+{
+    const auto found = std::find_if(streams.cbegin(), streams.cend(),
+                                    [index](const MediaStream &stream) { return stream.index == index; });
+    return found == streams.cend() ? nullptr : &*found;
+}

@@ -76,3 +76,6 @@ struct MediaInfo
     // The streams of one type, in the source's order.
     QList<MediaStream> streamsOf(int type) const;
 };
+
+// The stream of that index among `streams`, or nullptr.
+const MediaStream *findStream(const QList<MediaStream> &streams, int index);

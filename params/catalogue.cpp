@@ -105,6 +105,12 @@ const QByteArray *catalogueText(const CatalogueTable &table, int key)
     return it == table.end() ? nullptr : &it->second;
 }
 
+QByteArray catalogueValue(const CatalogueTable &table, int key)
+{
+    const QByteArray *text = catalogueText(table, key);
+    return text ? *text : QByteArray();
+}
+
 bool catalogueKey(const CatalogueTable &table, const QByteArray &text, int *key)
 {
     for (const auto &entry : table) {

@@ -20,6 +20,12 @@ extern CatalogueTable resolutions;
 extern CatalogueTable qualityLevels;
 extern CatalogueTable inputExtensions;
 
+// The keys of containerNames and containerExtensions.
+inline constexpr int ContainerMp4 = 0;
+inline constexpr int ContainerFlv = 1;
+inline constexpr int ContainerAvi = 2;
+inline constexpr int ContainerWmv = 3;
+
 // The output directory (UTF-8) the jobs write into; empty until the main
 // window sets it.
 extern QByteArray outputDir;
@@ -29,6 +35,9 @@ void initCatalogue();
 
 // The text stored under key, or nullptr when the table has no such key.
 const QByteArray *catalogueText(const CatalogueTable &table, int key);
+
+// The text stored under key, or an empty text when the table has no such key.
+QByteArray catalogueValue(const CatalogueTable &table, int key);
 
 // The first key (in key order) whose text equals text byte for byte; false
 // when no entry matches (key is then left alone).

@@ -1,7 +1,6 @@
 #include "dlgavsettings.h"
 #include "ui_dlgavsettings.h"
 
-#include <algorithm>
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -343,20 +342,17 @@ void CDlgAVSettings::cboxAT_changed(int index)
 {
     const int stream = ui->cboxAT->itemData(index).toInt();
     const QList<MediaStream> audio = source.streamsOf(StreamAudio);
-    const auto track = std::find_if(audio.cbegin(), audio.cend(),
-                                    [stream](const MediaStream &s) { return s.index == stream; });
-    settings.audioTracks = track == audio.cend() ? AllAudioTracks : OneAudioTrack;
-    settings.audioTrack = track == audio.cend() ? -1 : track->index;
-    settings.audioLanguage = track == audio.cend() ? QByteArray() : track->language;
+    const MediaStream *track = findStream(audio, stream);
+    settings.audioTracks = track ? OneAudioTrack : AllAudioTracks;
+    settings.audioTrack = track ? track->index : -1;
+    settings.audioLanguage = track ? track->language : QByteArray();
 }
 
 void CDlgAVSettings::cboxST_changed(int index)
 {
     const int stream = ui->cboxST->itemData(index).toInt();
     const QList<MediaStream> subtitles = burnableSubtitles(source);
-    const auto track = std::find_if(subtitles.cbegin(), subtitles.cend(),
-                                    [stream](const MediaStream &s) { return s.index == stream; });
-    if (track != subtitles.cend()) {
+    if (const MediaStream *track = findStream(subtitles, stream)) {
         settings.subtitleMode = SubtitlesBurn;
         settings.subtitleTrack = track->index;
         settings.subtitleLanguage = track->language;

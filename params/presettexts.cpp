@@ -13,8 +13,7 @@ const QString unlimited = QStringLiteral("不限制，沿用源文件");
 // A codec by its name alone ("H.265", "MP3"); a copy says which stream.
 QString codecOf(const char *what, const CatalogueTable &ids, int key)
 {
-    const QByteArray *id = catalogueText(ids, key);
-    const QByteArray encoder = id ? *id : QByteArray();
+    const QByteArray encoder = catalogueValue(ids, key);
     return encoder == "copy" ? QString::fromUtf8(what) + encoderLabel(encoder) : encoderLabel(encoder);
 }
 

@@ -9,11 +9,6 @@
 
 namespace {
 
-constexpr int mp4Container = 0;
-constexpr int flvContainer = 1;
-constexpr int aviContainer = 2;
-constexpr int wmvContainer = 3;
-
 // A stream at this rate or slower meets a ceiling: NTSC's 29.97 meets 30,
 // and time bases that round 30 up a little do too.
 constexpr double rateSlack = 0.01;
@@ -29,10 +24,10 @@ struct Playable
     unsigned containers;
 };
 
-constexpr unsigned mp4 = 1u << mp4Container;
-constexpr unsigned flv = 1u << flvContainer;
-constexpr unsigned avi = 1u << aviContainer;
-constexpr unsigned wmv = 1u << wmvContainer;
+constexpr unsigned mp4 = 1u << ContainerMp4;
+constexpr unsigned flv = 1u << ContainerFlv;
+constexpr unsigned avi = 1u << ContainerAvi;
+constexpr unsigned wmv = 1u << ContainerWmv;
 
 const Playable playable[] = {
     {"libx264", "h264", mp4 | flv | avi},
@@ -88,7 +83,7 @@ bool unfiltered(const MediaStream &video, int container, bool burnsSubtitle)
     const bool evenSides = video.width > 0 && video.height > 0 && video.width % 2 == 0
                            && video.height % 2 == 0;
     // Only .mp4 players honour the turn a copied picture carries.
-    const bool upright = video.rotation == 0 || container == mp4Container;
+    const bool upright = video.rotation == 0 || container == ContainerMp4;
     return eightBit420 && progressive && evenSides && upright && !burnsSubtitle;
 }
 
@@ -128,7 +123,7 @@ int audioVerdict(const MediaStream &audio, const AVSettings &s)
     if (!profilePlays(audio.codec, audio.profile))
         return CopyProfile;
     // FLV's header names no other rates.
-    if (s.container == flvContainer && audio.sampleRate != 44100 && audio.sampleRate != 22050
+    if (s.container == ContainerFlv && audio.sampleRate != 44100 && audio.sampleRate != 22050
         && audio.sampleRate != 11025)
         return CopySampleRate;
     // An encode gives the rate chosen, higher or lower.
@@ -152,7 +147,7 @@ int copyVerdict(const MediaStream &stream, const AVSettings &settings, bool burn
     if (!codec || (stream.type != StreamVideo && stream.type != StreamAudio) || stream.attachedPicture
         || stream.codec != codec->codec)
         return CopyOtherCodec;
-    if (settings.container < 0 || settings.container > wmvContainer
+    if (settings.container < 0 || settings.container > ContainerWmv
         || !(codec->containers & (1u << settings.container)))
         return CopyNotPlayable;
     return stream.type == StreamVideo ? videoVerdict(stream, settings, burnsSubtitle)
@@ -161,10 +156,10 @@ int copyVerdict(const MediaStream &stream, const AVSettings &settings, bool burn
 
 QByteArray copyTag(const QByteArray &codec, int container)
 {
-    return codec == "hevc" && container == mp4Container ? QByteArray("hvc1") : QByteArray();
+    return codec == "hevc" && container == ContainerMp4 ? QByteArray("hvc1") : QByteArray();
 }
 
 QByteArray copyBitstreamFilter(const QByteArray &codec, int container)
 {
-    return codec == "h264" && container == aviContainer ? QByteArray("h264_mp4toannexb") : QByteArray();
+    return codec == "h264" && container == ContainerAvi ? QByteArray("h264_mp4toannexb") : QByteArray();
 }

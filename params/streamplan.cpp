@@ -9,36 +9,16 @@
 
 namespace {
 
-constexpr int mp4Container = 0;
-constexpr int flvContainer = 1;
-constexpr int wmvContainer = 3;
-
-QByteArray encoderOf(const CatalogueTable &ids, int key)
-{
-    const QByteArray *id = catalogueText(ids, key);
-    return id ? *id : QByteArray();
-}
-
 QString extensionOf(int container)
 {
-    const QByteArray *extension = catalogueText(containerExtensions, container);
-    return extension ? QString::fromUtf8(*extension) : QString();
-}
-
-const MediaStream *findStream(const QList<MediaStream> &streams, int index)
-{
-    for (const MediaStream &stream : streams) {
-        if (stream.index == index)
-            return &stream;
-    }
-    return nullptr;
+    return QString::fromUtf8(catalogueValue(containerExtensions, container));
 }
 
 // .mp4 carries every text subtitle as mov_text and copies DVD pictures; no
 // other output container takes a subtitle.
 bool containerHolds(int container, const MediaStream &subtitle)
 {
-    return container == mp4Container
+    return container == ContainerMp4
            && (subtitle.isTextSubtitle() || subtitle.codec == "dvd_subtitle");
 }
 
@@ -108,7 +88,7 @@ void planPicture(StreamPlan &plan, const AVSettings &settings, const MediaInfo &
         PlannedStream picture;
         picture.role = PlannedPicture;
         picture.source = video.index;
-        picture.encoder = encoderOf(videoCodecIds, settings.videoCodec);
+        picture.encoder = catalogueValue(videoCodecIds, settings.videoCodec);
         copyIfFitting(picture, video, settings, subtitleToBurn(settings, media) >= 0);
         plan.streams.append(picture);
         return;
@@ -132,7 +112,7 @@ void planAudio(StreamPlan &plan, const AVSettings &settings, const MediaInfo &me
             break;
         }
     }
-    if (settings.container == flvContainer && tracks.size() > 1) {
+    if (settings.container == ContainerFlv && tracks.size() > 1) {
         plan.losses << QStringLiteral("只保留了 1 条音轨（共 %1 条）：.flv 只能保存一条音轨").arg(tracks.size());
         const MediaStream kept = *findStream(tracks, first);
         tracks = {kept};
@@ -141,7 +121,7 @@ void planAudio(StreamPlan &plan, const AVSettings &settings, const MediaInfo &me
         PlannedStream audio;
         audio.role = PlannedAudio;
         audio.source = track.index;
-        audio.encoder = encoderOf(audioCodecIds, settings.audioCodec);
+        audio.encoder = catalogueValue(audioCodecIds, settings.audioCodec);
         copyIfFitting(audio, track, settings, false);
         audio.isDefault = track.index == first;
         audio.title = track.title;
@@ -196,7 +176,7 @@ void planSubtitles(StreamPlan &plan, const AVSettings &settings, const MediaInfo
     if (!canBurn && !pictures.isEmpty())
         plan.losses << QStringLiteral("未保留字幕：%1 不能保存这些字幕，直接复制的视频也不能烧录字幕")
                            .arg(extension);
-    else if (settings.container == mp4Container)
+    else if (settings.container == ContainerMp4)
         plan.losses << QStringLiteral("未保留字幕 %1 条：%2 不能保存图形字幕，可在设置中选择烧录")
                            .arg(dropped)
                            .arg(extension);
@@ -207,7 +187,7 @@ void planSubtitles(StreamPlan &plan, const AVSettings &settings, const MediaInfo
 // Only .mp4 takes a cover (as an attached picture); it is copied as it is.
 void planCover(StreamPlan &plan, const AVSettings &settings, const MediaInfo &media)
 {
-    if (settings.container != mp4Container)
+    if (settings.container != ContainerMp4)
         return;
     for (const MediaStream &video : media.streamsOf(StreamVideo)) {
         if (!video.attachedPicture || (video.codec != "mjpeg" && video.codec != "png"))
@@ -226,7 +206,7 @@ void planCover(StreamPlan &plan, const AVSettings &settings, const MediaInfo &me
 void warnOfRotation(StreamPlan &plan, const AVSettings &settings, const MediaInfo &media)
 {
     const QList<PlannedStream> pictures = plan.streamsOf(PlannedPicture);
-    if (pictures.isEmpty() || !pictures.first().copies() || settings.container == mp4Container)
+    if (pictures.isEmpty() || !pictures.first().copies() || settings.container == ContainerMp4)
         return;
     const MediaStream *source = findStream(media.streams, pictures.first().source);
     if (source && source->rotation != 0)
@@ -340,7 +320,7 @@ StreamPlan planStreams(const AVSettings &settings, const MediaInfo &media)
     warnOfRotation(plan, settings, media);
     noteCopies(plan);
     // .wmv keeps chapters as markers; .flv and .avi have no place for them.
-    plan.chapters = (settings.container == mp4Container || settings.container == wmvContainer)
+    plan.chapters = (settings.container == ContainerMp4 || settings.container == ContainerWmv)
                     && media.chapters() > 0;
     plan.creationTime = media.creationTime;
     const QString summary = summaryOf(plan);

@@ -12,21 +12,6 @@
 
 namespace {
 
-QByteArray catalogueId(const CatalogueTable &ids, int key)
-{
-    const QByteArray *id = catalogueText(ids, key);
-    return id ? *id : QByteArray();
-}
-
-const MediaStream *findStream(const MediaInfo &media, int index)
-{
-    for (const MediaStream &stream : media.streams) {
-        if (stream.index == index)
-            return &stream;
-    }
-    return nullptr;
-}
-
 // ffmpeg's round(): halves away from zero.
 int evenSide(double side)
 {
@@ -117,20 +102,20 @@ QString encoderLabel(const QByteArray &encoder)
 QString targetText(const AVSettings &settings, const MediaInfo &media)
 {
     QStringList parts;
-    parts << QString::fromUtf8(catalogueId(containerExtensions, settings.container).mid(1)).toUpper();
+    parts << QString::fromUtf8(catalogueValue(containerExtensions, settings.container).mid(1)).toUpper();
     const StreamPlan plan = planStreams(settings, media);
     if (!plan.explicitMaps) {
         // ffmpeg picks a picture and a track; the sizes are not known.
-        parts << pictureText(settings, catalogueId(videoCodecIds, settings.videoCodec), nullptr)
-              << encoderLabel(catalogueId(audioCodecIds, settings.audioCodec));
+        parts << pictureText(settings, catalogueValue(videoCodecIds, settings.videoCodec), nullptr)
+              << encoderLabel(catalogueValue(audioCodecIds, settings.audioCodec));
         return QStringLiteral("→ ") + parts.join(QStringLiteral(" · "));
     }
     for (const PlannedStream &picture : plan.streamsOf(PlannedPicture))
-        parts << pictureText(settings, picture.encoder, findStream(media, picture.source));
+        parts << pictureText(settings, picture.encoder, findStream(media.streams, picture.source));
     // Tracks may differ: one copied, another re-encoded.
     QStringList tracks;
     for (const PlannedStream &track : plan.streamsOf(PlannedAudio)) {
-        const QString label = track.encoder == "copy" ? copiedText(findStream(media, track.source))
+        const QString label = track.encoder == "copy" ? copiedText(findStream(media.streams, track.source))
                                                       : encoderLabel(track.encoder);
         if (!tracks.contains(label))
             tracks << label;

@@ -8,11 +8,6 @@
 
 namespace {
 
-// Catalogue keys the options depend on.
-constexpr int mp4Container = 0;
-constexpr int flvContainer = 1;
-constexpr int aviContainer = 2;
-
 void addOption(QList<QByteArray> &options, const QByteArray &name, const QByteArray &value)
 {
     options << name << value;
@@ -83,12 +78,6 @@ QByteArray subtitlesFilter(const QByteArray &source, int ordinal)
     return "subtitles=filename=" + value + ":si=" + QByteArray::number(ordinal);
 }
 
-QByteArray encoderOf(const CatalogueTable &ids, int key)
-{
-    const QByteArray *id = catalogueText(ids, key);
-    return id ? *id : QByteArray();
-}
-
 void addEncodingOptions(QList<QByteArray> &options, const AVSettings &s, const QByteArray &stream,
                         const QByteArray &filters, const QByteArray &encoder)
 {
@@ -121,9 +110,9 @@ void addVideoOptions(QList<QByteArray> &options, const AVSettings &s, const QByt
     // ffmpeg 5.1 writes HEVC into .avi without a FourCC, and every reader
     // then takes it for raw video; into .mp4 it writes hev1, which Apple's
     // players refuse.
-    if (s.container == aviContainer && encoder == "libx265")
+    if (s.container == ContainerAvi && encoder == "libx265")
         addOption(options, typed("-tag", stream, "v"), "HEVC");
-    else if (s.container == mp4Container && encoder == "libx265")
+    else if (s.container == ContainerMp4 && encoder == "libx265")
         addOption(options, typed("-tag", stream, "v"), "hvc1");
 }
 
@@ -132,7 +121,7 @@ void addVideoOptions(QList<QByteArray> &options, const AVSettings &s, const QByt
 // next lower rate it takes is used.
 int sampleRateFor(const AVSettings &s, const QByteArray &encoder)
 {
-    if (s.container != flvContainer || encoder != "mp3")
+    if (s.container != ContainerFlv || encoder != "mp3")
         return s.sampleRate;
     for (const int rate : {48000, 44100, 22050, 11025}) {
         if (s.sampleRate >= rate)
@@ -177,8 +166,8 @@ QList<QByteArray> selectedStreamOptions(const AVSettings &s)
 {
     QList<QByteArray> options;
     addVideoOptions(options, s, QByteArray(), deinterlace + ',' + fitting(s) + ',' + playableFormat,
-                    encoderOf(videoCodecIds, s.videoCodec));
-    addAudioOptions(options, s, QByteArray(), encoderOf(audioCodecIds, s.audioCodec));
+                    catalogueValue(videoCodecIds, s.videoCodec));
+    addAudioOptions(options, s, QByteArray(), catalogueValue(audioCodecIds, s.audioCodec));
     return options;
 }
 
@@ -239,7 +228,7 @@ QList<QByteArray> plannedStreamOptions(const AVSettings &s, const StreamPlan &pl
             addAudioOptions(options, s, name, stream.encoder);
             addOption(options, "-disposition:" + name, disposition(stream));
             // Players of .mp4 show a track's handler name.
-            if (s.container == mp4Container && !stream.title.isEmpty())
+            if (s.container == ContainerMp4 && !stream.title.isEmpty())
                 addOption(options, "-metadata:s:" + name, "handler_name=" + stream.title.toUtf8());
         } else if (stream.role == PlannedSubtitle) {
             const QByteArray name = "s:" + QByteArray::number(subtitles++);
@@ -259,7 +248,7 @@ QList<QByteArray> plannedStreamOptions(const AVSettings &s, const StreamPlan &pl
     if (!plan.creationTime.isEmpty())
         addOption(options, "-metadata", "creation_time=" + plan.creationTime);
     // .avi keeps the day only, as its recording date.
-    if (s.container == aviContainer && plan.creationTime.size() >= 10)
+    if (s.container == ContainerAvi && plan.creationTime.size() >= 10)
         addOption(options, "-metadata", "date=" + plan.creationTime.left(10));
     return maps + options;
 }
